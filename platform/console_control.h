@@ -1,0 +1,29 @@
+// Console control handlers: the Windows API itself on Windows; elsewhere a
+// layer of our own with the same contract, driven by the signals that stand
+// for the console events (see console_control_posix.cpp).
+#pragma once
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <cstdint>
+
+using BOOL = int;
+using DWORD = std::uint32_t;
+using PHANDLER_ROUTINE = BOOL (*)(DWORD);
+
+constexpr BOOL TRUE = 1;
+constexpr BOOL FALSE = 0;
+
+constexpr DWORD CTRL_C_EVENT = 0;
+constexpr DWORD CTRL_BREAK_EVENT = 1;
+constexpr DWORD CTRL_CLOSE_EVENT = 2;
+constexpr DWORD CTRL_LOGOFF_EVENT = 5;
+constexpr DWORD CTRL_SHUTDOWN_EVENT = 6;
+
+// Adds (add != FALSE) or removes a handler. Handlers are called most recently
+// added first, each on a thread of its own making, until one returns TRUE;
+// when none does, the event ends the process as its signal does by default.
+// A null handler with add != FALSE makes CTRL_C_EVENT ignored.
+BOOL SetConsoleCtrlHandler(PHANDLER_ROUTINE handler, BOOL add);
+#endif

@@ -1,0 +1,592 @@
+// Databases on SQLite files, tables of note IDs, note information and the
+// removal of deletion stubs.
+//
+// A database is a SQLite file with the tables db_info (one row: version,
+// access) and notes (note_id, class, modified, deleted). The library never
+// writes to it except to remove a deletion stub: connections are opened
+// query-only and lifted from that only inside a removal.
+//
+// Removal commits every stub on its own, so that a stub whose removal was
+// reported is gone even if the process is killed right after. To make that
+// cheap the file is put in write-ahead-log mode for the removal (with
+// synchronous=NORMAL a commit survives the death of the process without
+// waiting for the disk), and put back in its former journal mode when the
+// database is closed.
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "standin/internal.h"
+#include "standin/nnotes.h"
+
+namespace nn {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int PATH_MAX_CHARS = 255;
+constexpr int BUSY_TIMEOUT_MS = 5000;
+// A read transaction spans this many note_info calls, then lets writers in.
+constexpr int READS_PER_TRANSACTION = 1024;
+
+enum Access { ACCESS_NONE, ACCESS_READER, ACCESS_AUTHOR, ACCESS_EDITOR, ACCESS_DESIGNER,
+              ACCESS_MANAGER };
+
+struct Database {
+    sqlite3* conn = nullptr;
+    sqlite3_stmt* info = nullptr;
+    sqlite3_stmt* remove = nullptr;
+    sqlite3_stmt* kind = nullptr;
+    Access access = ACCESS_NONE;
+    int reads_in_transaction = -1;  // -1: no read transaction open
+    bool removal_ready = false;     // journal mode and durability set for removal
+    std::string restore_journal;    // journal mode to put back at close, if changed
+};
+
+// IDs are stored in fixed chunks: no reallocation, no doubling slack.
+constexpr std::size_t CHUNK_IDS = std::size_t{1} << 16;
+
+struct IdTable {
+    std::vector<std::unique_ptr<std::uint32_t[]>> chunks;
+    std::uint32_t count = 0;
+    std::uint32_t cursor = 0;
+
+    bool add(std::uint32_t id) {
+        if (count % CHUNK_IDS == 0) {
+            chunks.emplace_back(new (std::nothrow) std::uint32_t[CHUNK_IDS]);
+            if (!chunks.back()) {
+                return false;
+            }
+        }
+        chunks[count / CHUNK_IDS][count % CHUNK_IDS] = id;
+        ++count;
+        return true;
+    }
+};
+
+std::vector<std::unique_ptr<Database>> g_databases;  // handle = index + 1
+std::vector<std::unique_ptr<IdTable>> g_tables;
+
+template <typename T>
+T* lookup(std::vector<std::unique_ptr<T>>& registry, std::uint32_t handle) {
+    if (handle == 0 || handle > registry.size()) {
+        return nullptr;
+    }
+    return registry[handle - 1].get();
+}
+
+template <typename T>
+std::uint32_t store(std::vector<std::unique_ptr<T>>& registry, std::unique_ptr<T> item) {
+    for (std::size_t i = 0; i < registry.size(); ++i) {
+        if (!registry[i]) {
+            registry[i] = std::move(item);
+            return static_cast<std::uint32_t>(i + 1);
+        }
+    }
+    registry.push_back(std::move(item));
+    return static_cast<std::uint32_t>(registry.size());
+}
+
+NotesStatus from_sqlite(int rc) {
+    switch (rc & 0xFF) {
+    case SQLITE_OK:
+    case SQLITE_DONE:
+    case SQLITE_ROW:
+        return ST_OK;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return ST_DB_BUSY;
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+        return ST_DB_READ_ONLY;
+    case SQLITE_NOMEM:
+        return ST_NO_MEMORY;
+    case SQLITE_NOTADB:
+        return ST_NOT_A_DATABASE;
+    case SQLITE_CORRUPT:
+        return ST_DB_CORRUPT;
+    case SQLITE_CANTOPEN:
+        return ST_FILE_NOT_FOUND;
+    default:
+        return ST_DB_ERROR;
+    }
+}
+
+int exec(sqlite3* conn, const char* sql) { return sqlite3_exec(conn, sql, nullptr, nullptr, nullptr); }
+
+Access parse_access(const unsigned char* text) {
+    static const char* const names[] = {"reader", "author", "editor", "designer", "manager"};
+    if (text == nullptr) {
+        return ACCESS_NONE;
+    }
+    for (int i = 0; i < 5; ++i) {
+        if (sqlite3_stricmp(reinterpret_cast<const char*>(text), names[i]) == 0) {
+            return static_cast<Access>(i + 1);
+        }
+    }
+    return ACCESS_NONE;
+}
+
+void end_read_transaction(Database* db) {
+    if (db->reads_in_transaction >= 0) {
+        exec(db->conn, "COMMIT");
+        db->reads_in_transaction = -1;
+    }
+}
+
+void close_database(Database* db) {
+    end_read_transaction(db);
+    sqlite3_finalize(db->info);
+    sqlite3_finalize(db->remove);
+    sqlite3_finalize(db->kind);
+    if (!db->restore_journal.empty()) {
+        exec(db->conn, "PRAGMA query_only=0");
+        std::string sql = "PRAGMA journal_mode=" + db->restore_journal;
+        exec(db->conn, sql.c_str());  // best effort: another connection may hold the file
+    }
+    sqlite3_close(db->conn);
+}
+
+bool has_parent_step(const std::string& name) {
+    std::size_t begin = 0;
+    while (begin <= name.size()) {
+        std::size_t end = name.find_first_of("/\\", begin);
+        if (end == std::string::npos) {
+            end = name.size();
+        }
+        if (name.compare(begin, end - begin, "..") == 0 && end - begin == 2) {
+            return true;
+        }
+        begin = end + 1;
+    }
+    return false;
+}
+
+// Turns the library path ("name" or "server!!name") into a file path.
+NotesStatus resolve_path(const char* path, std::string* file) {
+    std::string text = path;
+    std::size_t bang = text.find("!!");
+    if (bang == std::string::npos) {
+        fs::path name(text);
+        *file = name.is_absolute() ? text : (fs::path(settings().data_dir) / name).string();
+        return ST_OK;
+    }
+    std::string server = text.substr(0, bang);
+    std::string name = text.substr(bang + 2);
+    if (server.empty() || server == "." || server == ".." ||
+        server.find_first_of("/\\:") != std::string::npos) {
+        return ST_BAD_SERVER_NAME;
+    }
+    if (name.empty() || fs::path(name).is_absolute() || fs::path(name).has_root_name() ||
+        name[0] == '/' || name[0] == '\\' || has_parent_step(name)) {
+        return ST_BAD_SERVER_DB_NAME;
+    }
+    fs::path server_dir = fs::path(settings().data_dir) / "servers" / server;
+    std::error_code ec;
+    if (!fs::is_directory(server_dir, ec)) {
+        return ST_SERVER_UNREACHABLE;
+    }
+    *file = (server_dir / name).string();
+    return ST_OK;
+}
+
+// Checks that the open file is a database of ours and reads its access level.
+NotesStatus check_database(Database* db) {
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(db->conn, "SELECT note_id, class, modified, deleted FROM notes",
+                                -1, &stmt, nullptr);
+    sqlite3_finalize(stmt);
+    if (rc == SQLITE_ERROR) {
+        return ST_MISSING_TABLES;
+    }
+    if (rc != SQLITE_OK) {
+        return from_sqlite(rc);
+    }
+    rc = sqlite3_prepare_v2(db->conn, "SELECT access FROM db_info LIMIT 1", -1, &stmt, nullptr);
+    if (rc == SQLITE_ERROR) {
+        return ST_MISSING_TABLES;
+    }
+    if (rc != SQLITE_OK) {
+        return from_sqlite(rc);
+    }
+    rc = sqlite3_step(stmt);
+    db->access = rc == SQLITE_ROW ? parse_access(sqlite3_column_text(stmt, 0)) : ACCESS_NONE;
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+        return from_sqlite(rc);
+    }
+    static const char* const statements[] = {
+        "SELECT class, modified, deleted FROM notes WHERE note_id = ?1",
+        "DELETE FROM notes WHERE note_id = ?1 AND deleted = 1",
+        "SELECT deleted FROM notes WHERE note_id = ?1",
+    };
+    sqlite3_stmt** targets[] = {&db->info, &db->remove, &db->kind};
+    for (int i = 0; i < 3; ++i) {
+        rc = sqlite3_prepare_v3(db->conn, statements[i], -1, SQLITE_PREPARE_PERSISTENT, targets[i],
+                                nullptr);
+        if (rc != SQLITE_OK) {
+            return rc == SQLITE_ERROR ? ST_MISSING_TABLES : from_sqlite(rc);
+        }
+    }
+    return ST_OK;
+}
+
+// Prepares the connection for committing removals one by one, durably.
+NotesStatus prepare_removal(Database* db) {
+    if (db->removal_ready) {
+        return ST_OK;
+    }
+    if (sqlite3_db_readonly(db->conn, "main") == 1) {
+        return ST_DB_READ_ONLY;
+    }
+    exec(db->conn, "PRAGMA query_only=0");
+    std::string before;
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db->conn, "PRAGMA journal_mode", -1, &stmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW) {
+        before = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+    }
+    sqlite3_finalize(stmt);
+    bool wal = before == "wal";
+    if (!wal && sqlite3_prepare_v2(db->conn, "PRAGMA journal_mode=WAL", -1, &stmt, nullptr) ==
+                    SQLITE_OK) {
+        wal = sqlite3_step(stmt) == SQLITE_ROW &&
+              std::strcmp(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)), "wal") == 0;
+        sqlite3_finalize(stmt);
+        if (wal && !before.empty()) {
+            db->restore_journal = before;
+        }
+    }
+    // In WAL mode a commit is safe from the death of the process once
+    // written; other journal modes need the disk at every commit.
+    exec(db->conn, wal ? "PRAGMA synchronous=NORMAL" : "PRAGMA synchronous=FULL");
+    exec(db->conn, "PRAGMA query_only=1");
+    db->removal_ready = true;
+    return ST_OK;
+}
+
+NotesStatus remove_stub(Database* db, NoteId id) {
+    if (int rc = exec(db->conn, "PRAGMA query_only=0"); rc != SQLITE_OK) {
+        return from_sqlite(rc);
+    }
+    NotesStatus status = ST_OK;
+    int rc = exec(db->conn, "BEGIN IMMEDIATE");
+    if (rc != SQLITE_OK) {
+        status = from_sqlite(rc);
+    } else {
+        sqlite3_bind_int64(db->remove, 1, id);
+        rc = sqlite3_step(db->remove);
+        sqlite3_reset(db->remove);
+        if (rc != SQLITE_DONE) {
+            status = from_sqlite(rc);
+        } else if (sqlite3_changes(db->conn) != 1) {
+            // Nothing removed: say why, and commit nothing.
+            sqlite3_bind_int64(db->kind, 1, id);
+            rc = sqlite3_step(db->kind);
+            status = rc == SQLITE_ROW ? ST_NOTE_NOT_STUB
+                     : rc == SQLITE_DONE ? ST_NOTE_NOT_FOUND
+                                         : from_sqlite(rc);
+            sqlite3_reset(db->kind);
+        }
+        if (status == ST_OK) {
+            rc = exec(db->conn, "COMMIT");
+            status = from_sqlite(rc);
+        }
+        if (sqlite3_get_autocommit(db->conn) == 0) {
+            exec(db->conn, "ROLLBACK");
+        }
+    }
+    exec(db->conn, "PRAGMA query_only=1");
+    return status;
+}
+
+}  // namespace
+
+int open_database_count() {
+    return static_cast<int>(std::count_if(g_databases.begin(), g_databases.end(),
+                                          [](const auto& d) { return d != nullptr; }));
+}
+
+int open_table_count() {
+    return static_cast<int>(std::count_if(g_tables.begin(), g_tables.end(),
+                                          [](const auto& t) { return t != nullptr; }));
+}
+
+void close_all_databases() {
+    for (auto& db : g_databases) {
+        if (db) {
+            close_database(db.get());
+        }
+    }
+    g_databases.clear();
+    g_tables.clear();
+}
+
+}  // namespace nn
+
+using namespace nn;
+
+extern "C" {
+
+NotesStatus nn_build_db_path(int, const char* server, const char* db_name, char* path_out) {
+    if (NotesStatus injected = enter(OP_BUILD_DB_PATH)) {
+        return injected;
+    }
+    if (server == nullptr || db_name == nullptr || path_out == nullptr) {
+        return ST_INVALID_ARGUMENT;
+    }
+    std::string path = server[0] == '\0' ? std::string(db_name)
+                                         : std::string(server) + "!!" + db_name;
+    if (std::strstr(server, "!!") != nullptr) {
+        return ST_BAD_SERVER_NAME;
+    }
+    if (path.size() > PATH_MAX_CHARS) {
+        return ST_PATH_TOO_LONG;
+    }
+    copy_text(path, path_out, PATH_MAX_CHARS, true);
+    return ST_OK;
+}
+
+NotesStatus nn_db_open(const char* path, DbHandle* db_out) {
+    if (NotesStatus injected = enter(OP_DB_OPEN)) {
+        return injected;
+    }
+    if (path == nullptr || db_out == nullptr) {
+        return ST_INVALID_ARGUMENT;
+    }
+    std::string file;
+    if (NotesStatus status = resolve_path(path, &file)) {
+        return status;
+    }
+    std::error_code ec;
+    fs::file_status kind = fs::status(file, ec);
+    if (ec || !fs::exists(kind)) {
+        return ST_FILE_NOT_FOUND;
+    }
+    if (!fs::is_regular_file(kind)) {
+        return ST_NOT_A_DATABASE;
+    }
+
+    auto db = std::make_unique<Database>();
+    // Never SQLITE_OPEN_CREATE: a missing file must not be made. A file we
+    // may not write is opened read-only by SQLite itself.
+    int rc = sqlite3_open_v2(file.c_str(), &db->conn, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
+                             nullptr);
+    NotesStatus status = from_sqlite(rc);
+    if (status == ST_OK) {
+        sqlite3_busy_timeout(db->conn, BUSY_TIMEOUT_MS);
+        exec(db->conn, "PRAGMA query_only=1");
+        status = check_database(db.get());
+    }
+    if (status != ST_OK) {
+        close_database(db.get());
+        return status;
+    }
+    *db_out = store(g_databases, std::move(db));
+    return ST_OK;
+}
+
+NotesStatus nn_db_close(DbHandle handle) {
+    if (NotesStatus injected = enter(OP_DB_CLOSE)) {
+        return injected;
+    }
+    Database* db = lookup(g_databases, handle);
+    if (db == nullptr) {
+        return ST_INVALID_HANDLE;
+    }
+    close_database(db);
+    g_databases[handle - 1].reset();
+    return ST_OK;
+}
+
+NotesStatus nn_db_version(DbHandle handle, std::uint16_t* version_out) {
+    if (NotesStatus injected = enter(OP_DB_VERSION)) {
+        return injected;
+    }
+    Database* db = lookup(g_databases, handle);
+    if (db == nullptr || version_out == nullptr) {
+        return db == nullptr ? ST_INVALID_HANDLE : ST_INVALID_ARGUMENT;
+    }
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(db->conn, "SELECT version FROM db_info LIMIT 1", -1, &stmt, nullptr);
+    NotesStatus status = from_sqlite(rc);
+    if (status == ST_OK) {
+        rc = sqlite3_step(stmt);
+        if (rc == SQLITE_ROW && sqlite3_column_type(stmt, 0) == SQLITE_INTEGER) {
+            sqlite3_int64 version = sqlite3_column_int64(stmt, 0);
+            if (version >= 0 && version <= 0xFFFF) {
+                *version_out = static_cast<std::uint16_t>(version);
+            } else {
+                status = ST_NO_VERSION;
+            }
+        } else {
+            status = rc == SQLITE_ROW || rc == SQLITE_DONE ? ST_NO_VERSION : from_sqlite(rc);
+        }
+    }
+    sqlite3_finalize(stmt);
+    return status;
+}
+
+NotesStatus nn_db_modified_ids(DbHandle handle, std::uint16_t class_mask, NotesTime since,
+                               NotesTime* until_out, IdTableHandle* table_out) {
+    if (NotesStatus injected = enter(OP_DB_MODIFIED_IDS)) {
+        return injected;
+    }
+    Database* db = lookup(g_databases, handle);
+    if (db == nullptr || table_out == nullptr) {
+        return db == nullptr ? ST_INVALID_HANDLE : ST_INVALID_ARGUMENT;
+    }
+    end_read_transaction(db);
+    const bool bounded = !time_is_wildcard(since);
+    const char* sql = bounded ? "SELECT note_id, deleted FROM notes "
+                                "WHERE (class & ?1) != 0 AND modified >= ?2 ORDER BY note_id"
+                              : "SELECT note_id, deleted FROM notes "
+                                "WHERE (class & ?1) != 0 ORDER BY note_id";
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(db->conn, sql, -1, &stmt, nullptr);
+    if (rc != SQLITE_OK) {
+        return from_sqlite(rc);
+    }
+    sqlite3_bind_int(stmt, 1, class_mask);
+    if (bounded) {
+        sqlite3_bind_int64(stmt, 2, time_to_ms(since));
+    }
+    auto table = std::make_unique<IdTable>();
+    NotesStatus status = ST_OK;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        sqlite3_int64 id = sqlite3_column_int64(stmt, 0);
+        if (id < 1 || id > 0x7FFFFFFF) {
+            status = ST_BAD_NOTE_ID;
+            break;
+        }
+        std::uint32_t entry = static_cast<std::uint32_t>(id);
+        if (sqlite3_column_int64(stmt, 1) != 0) {
+            entry |= STUB_FLAG;
+        }
+        if (!table->add(entry)) {
+            status = ST_NO_MEMORY;
+            break;
+        }
+    }
+    if (status == ST_OK && rc != SQLITE_DONE) {
+        status = from_sqlite(rc);
+    }
+    sqlite3_finalize(stmt);
+    if (status != ST_OK) {
+        return status;
+    }
+    if (until_out != nullptr) {
+        *until_out = time_from_ms(current_time_ms());
+    }
+    if (table->count == 0) {
+        return ST_NO_MODIFIED;
+    }
+    *table_out = store(g_tables, std::move(table));
+    return ST_OK;
+}
+
+std::uint32_t nn_idtable_count(IdTableHandle handle) {
+    enter(OP_IDTABLE_COUNT);
+    IdTable* table = lookup(g_tables, handle);
+    return table != nullptr ? table->count : 0;
+}
+
+int nn_idtable_next(IdTableHandle handle, int first, std::uint32_t* id_out) {
+    enter(OP_IDTABLE_NEXT);
+    IdTable* table = lookup(g_tables, handle);
+    if (table == nullptr || id_out == nullptr) {
+        return 0;
+    }
+    if (first != 0) {
+        table->cursor = 0;
+    }
+    if (table->cursor >= table->count) {
+        return 0;
+    }
+    std::uint32_t at = table->cursor++;
+    *id_out = table->chunks[at / CHUNK_IDS][at % CHUNK_IDS];
+    return 1;
+}
+
+NotesStatus nn_idtable_free(IdTableHandle handle) {
+    if (NotesStatus injected = enter(OP_IDTABLE_FREE)) {
+        return injected;
+    }
+    if (lookup(g_tables, handle) == nullptr) {
+        return ST_INVALID_HANDLE;
+    }
+    g_tables[handle - 1].reset();
+    return ST_OK;
+}
+
+NotesStatus nn_note_info(DbHandle handle, NoteId id, NoteOriginRecord* origin_out,
+                         NotesTime* modified_out, NoteClass* class_out) {
+    if (NotesStatus injected = enter(OP_NOTE_INFO)) {
+        return injected;
+    }
+    Database* db = lookup(g_databases, handle);
+    if (db == nullptr) {
+        return ST_INVALID_HANDLE;
+    }
+    // Lookups share a read transaction, renewed now and then so that other
+    // writers are never held off for long.
+    if (db->reads_in_transaction >= READS_PER_TRANSACTION) {
+        end_read_transaction(db);
+    }
+    if (db->reads_in_transaction < 0 && exec(db->conn, "BEGIN") == SQLITE_OK) {
+        db->reads_in_transaction = 0;
+    }
+    if (db->reads_in_transaction >= 0) {
+        ++db->reads_in_transaction;
+    }
+    sqlite3_bind_int64(db->info, 1, id);
+    int rc = sqlite3_step(db->info);
+    NotesStatus status;
+    if (rc == SQLITE_ROW) {
+        if (origin_out != nullptr) {
+            std::memset(origin_out, 0, sizeof *origin_out);
+            origin_out->words[0] = id;
+        }
+        if (class_out != nullptr) {
+            *class_out = static_cast<NoteClass>(sqlite3_column_int64(db->info, 0) & 0xFFFF);
+        }
+        if (modified_out != nullptr) {
+            *modified_out = time_from_ms(sqlite3_column_int64(db->info, 1));
+        }
+        status = sqlite3_column_int64(db->info, 2) != 0 ? ST_NOTE_DELETED : ST_OK;
+    } else {
+        status = rc == SQLITE_DONE ? ST_NOTE_NOT_FOUND : from_sqlite(rc);
+    }
+    sqlite3_reset(db->info);
+    return status;
+}
+
+NotesStatus nn_note_delete(DbHandle handle, NoteId id, std::uint32_t update_flags) {
+    if (NotesStatus injected = enter(OP_NOTE_DELETE)) {
+        return injected;
+    }
+    Database* db = lookup(g_databases, handle);
+    if (db == nullptr) {
+        return ST_INVALID_HANDLE;
+    }
+    // Only the removal of deletion stubs is supported.
+    if (update_flags != 0x0200) {
+        return ST_BAD_DELETE_FLAGS;
+    }
+    if (db->access < ACCESS_EDITOR) {
+        return ST_NOT_AUTHORIZED;
+    }
+    end_read_transaction(db);
+    if (NotesStatus status = prepare_removal(db)) {
+        return status;
+    }
+    return remove_stub(db, id);
+}
+
+}  // extern "C"

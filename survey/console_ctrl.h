@@ -1,0 +1,16 @@
+// Early stop on a console interrupt.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "platform/console_control.h"
+
+// Set to 1 by console_ctrl_handler, never cleared; the walk reads it after
+// every ID.
+extern std::atomic<std::int32_t> stop_requested;
+
+// Prints one line for CTRL-C, CTRL-BREAK, CTRL-CLOSE, CTRL-LOGOFF and
+// CTRL-SHUTDOWN, sets stop_requested and returns TRUE; returns FALSE for any
+// other event.
+BOOL console_ctrl_handler(DWORD event);
