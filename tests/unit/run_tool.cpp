@@ -1,0 +1,18 @@
+#include "tests/unit/run_tool.h"
+
+#include "app/startup.h"
+#include "tests/support/capture_output.h"
+
+ToolRun run_startup(const std::vector<std::string>& args) {
+    std::vector<std::string> storage;
+    storage.push_back("tarnwick");
+    storage.insert(storage.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& s : storage) {
+        argv.push_back(s.data());
+    }
+    argv.push_back(nullptr);
+    CapturedOutput out;
+    int status = startup_main(static_cast<int>(storage.size()), argv.data());
+    return {status, out.text()};
+}
