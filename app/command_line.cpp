@@ -31,7 +31,7 @@ std::int32_t parse_days(const char* text) {
         negative = *text == '-';
         ++text;
     }
-    constexpr std::int64_t limit = std::int64_t{1} << 31;  // |INT32_MIN|
+    constexpr std::int64_t limit = std::int64_t{1} << 31; // |INT32_MIN|
     std::int64_t magnitude = 0;
     for (; *text >= '0' && *text <= '9'; ++text) {
         if (magnitude < limit) {
@@ -67,7 +67,7 @@ bool copy_name(const char* name, char* field, const char* what) {
     return true;
 }
 
-}  // namespace
+} // namespace
 
 ParseOutcome parse_command_line(int argc, char** argv) {
     reset_settings();
@@ -110,7 +110,7 @@ ParseOutcome parse_command_line(int argc, char** argv) {
         case 'E':
             apply_days_switch(arg, &run_settings.end_days);
             break;
-        default:  // unknown letters and a lone '-' or '/' are ignored
+        default: // unknown letters and a lone '-' or '/' are ignored
             break;
         }
     }
@@ -140,7 +140,8 @@ void print_usage() {
     out_printf("  /r              Remove all deletion stubs that match the date criteria.\n");
     out_printf("  /s:days         Get deletion stubs that are this many days old or newer.\n");
     out_printf("  /e:days         Get deletion stubs that are this many days old or older.\n");
-    out_printf("\nIf the server or database name contains spaces, enclose it in quotation marks.\n");
+    out_printf(
+        "\nIf the server or database name contains spaces, enclose it in quotation marks.\n");
     out_printf("You must have at least Editor access to remove deletion stubs. You can also\n");
     out_printf("use a combination of the /s and /e options to specify a date range - for\n");
     out_printf("example, /s:14 /e:7 gets stubs created in the last 7 to 14 days, /s:1 /e:1\n");

@@ -10,11 +10,11 @@ constexpr std::uint16_t ACTION_REMOVE = 0x0004;
 constexpr int NAME_MAX_CHARS = 255;
 
 struct RunSettings {
-    std::int32_t start_days;  // stubs at most this many days old; negative: no start bound
-    std::int32_t end_days;    // stubs at least this many days old; negative: no end bound
+    std::int32_t start_days; // stubs at most this many days old; negative: no start bound
+    std::int32_t end_days;   // stubs at least this many days old; negative: no end bound
     std::int32_t show_progress;
     std::uint16_t action_flags;
-    char server_name[NAME_MAX_CHARS + 1];  // empty: a local database
+    char server_name[NAME_MAX_CHARS + 1]; // empty: a local database
     char db_name[NAME_MAX_CHARS + 1];
 };
 
@@ -22,9 +22,9 @@ struct RunSettings {
 extern RunSettings run_settings;
 
 enum ParseOutcome {
-    PARSE_STOP = 0,    // the usage was shown on request: end the run, successfully
-    PARSE_GO = 1,      // settings are complete: go on
-    PARSE_FAILED = 2,  // the arguments are unusable; the message has been shown
+    PARSE_STOP = 0,   // the usage was shown on request: end the run, successfully
+    PARSE_GO = 1,     // settings are complete: go on
+    PARSE_FAILED = 2, // the arguments are unusable; the message has been shown
 };
 
 // Reads arguments 1..argc-1 into run_settings (reset to defaults first).

@@ -13,7 +13,7 @@ void print_failure_text(NotesStatus status, const char* text) {
     }
 }
 
-}  // namespace
+} // namespace
 
 int startup_main(int argc, char** argv) {
     char text[NOTES_TEXT_BUFFER];

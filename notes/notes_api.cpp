@@ -7,13 +7,12 @@ namespace {
 const NotesLibrary* g_library = nullptr;
 
 bool table_complete(const NotesLibrary* l) {
-    return l->notes_init && l->notes_setup_args && l->notes_program_begin &&
-           l->notes_program_end && l->notes_term && l->init_error_text &&
-           l->program_error_text && l->status_text && l->build_db_path && l->db_open &&
-           l->db_close && l->db_version && l->db_modified_ids && l->idtable_count &&
-           l->idtable_next && l->idtable_free && l->note_info && l->note_delete && l->time_now &&
-           l->time_constant && l->time_normalize && l->time_adjust && l->time_day_number &&
-           l->time_to_text;
+    return l->notes_init && l->notes_setup_args && l->notes_program_begin && l->notes_program_end &&
+           l->notes_term && l->init_error_text && l->program_error_text && l->status_text &&
+           l->build_db_path && l->db_open && l->db_close && l->db_version && l->db_modified_ids &&
+           l->idtable_count && l->idtable_next && l->idtable_free && l->note_info &&
+           l->note_delete && l->time_now && l->time_constant && l->time_normalize &&
+           l->time_adjust && l->time_day_number && l->time_to_text;
 }
 
 // Makes sure a text the library wrote into a caller's buffer is terminated
@@ -24,7 +23,7 @@ void terminate_within(char* buffer, int buffer_max) {
     }
 }
 
-}  // namespace
+} // namespace
 
 bool notes_use_library(const NotesLibrary* library) {
     if (library == nullptr || library->version != NOTES_LIBRARY_VERSION ||
@@ -35,7 +34,9 @@ bool notes_use_library(const NotesLibrary* library) {
     return true;
 }
 
-NotesStatus notes_init(int argc, char** argv) { return g_library->notes_init(argc, argv); }
+NotesStatus notes_init(int argc, char** argv) {
+    return g_library->notes_init(argc, argv);
+}
 
 NotesStatus notes_setup_args(int argc, char** argv, int* argc_out, char*** argv_out) {
     return g_library->notes_setup_args(argc, argv, argc_out, argv_out);
@@ -46,9 +47,13 @@ NotesStatus notes_program_begin(ProgramEntry entry, int argc, char** argv, int r
     return g_library->notes_program_begin(entry, argc, argv, reserved1, reserved2);
 }
 
-void notes_program_end(int argc, char** argv) { g_library->notes_program_end(argc, argv); }
+void notes_program_end(int argc, char** argv) {
+    g_library->notes_program_end(argc, argv);
+}
 
-void notes_term() { g_library->notes_term(); }
+void notes_term() {
+    g_library->notes_term();
+}
 
 int init_error_text(NotesStatus status, char* buffer, int buffer_max) {
     buffer[0] = '\0';
@@ -80,9 +85,13 @@ NotesStatus build_db_path(int reserved, const char* server, const char* db_name,
     return status;
 }
 
-NotesStatus db_open(const char* path, DbHandle* db_out) { return g_library->db_open(path, db_out); }
+NotesStatus db_open(const char* path, DbHandle* db_out) {
+    return g_library->db_open(path, db_out);
+}
 
-NotesStatus db_close(DbHandle db) { return g_library->db_close(db); }
+NotesStatus db_close(DbHandle db) {
+    return g_library->db_close(db);
+}
 
 NotesStatus db_version(DbHandle db, std::uint16_t* version_out) {
     return g_library->db_version(db, version_out);
@@ -93,16 +102,20 @@ NotesStatus db_modified_ids(DbHandle db, std::uint16_t class_mask, NotesTime sin
     return g_library->db_modified_ids(db, class_mask, since, until_out, table_out);
 }
 
-std::uint32_t idtable_count(IdTableHandle table) { return g_library->idtable_count(table); }
+std::uint32_t idtable_count(IdTableHandle table) {
+    return g_library->idtable_count(table);
+}
 
 bool idtable_next(IdTableHandle table, int first, std::uint32_t* id_out) {
     return g_library->idtable_next(table, first, id_out) != 0;
 }
 
-NotesStatus idtable_free(IdTableHandle table) { return g_library->idtable_free(table); }
+NotesStatus idtable_free(IdTableHandle table) {
+    return g_library->idtable_free(table);
+}
 
-NotesStatus note_info(DbHandle db, NoteId id, NoteOriginRecord* origin_out,
-                      NotesTime* modified_out, NoteClass* class_out) {
+NotesStatus note_info(DbHandle db, NoteId id, NoteOriginRecord* origin_out, NotesTime* modified_out,
+                      NoteClass* class_out) {
     return g_library->note_info(db, id, origin_out, modified_out, class_out);
 }
 
@@ -110,7 +123,9 @@ NotesStatus note_delete(DbHandle db, NoteId id, std::uint32_t update_flags) {
     return g_library->note_delete(db, id, update_flags);
 }
 
-void time_now(NotesTime* out) { g_library->time_now(out); }
+void time_now(NotesTime* out) {
+    g_library->time_now(out);
+}
 
 void time_constant(std::uint16_t selector, NotesTime* out) {
     g_library->time_constant(selector, out);
@@ -125,7 +140,9 @@ NotesStatus time_adjust(NotesTime* time, int seconds, int minutes, int hours, in
     return g_library->time_adjust(time, seconds, minutes, hours, days, months, years);
 }
 
-std::int32_t time_day_number(const NotesTime* time) { return g_library->time_day_number(time); }
+std::int32_t time_day_number(const NotesTime* time) {
+    return g_library->time_day_number(time);
+}
 
 NotesStatus time_to_text(const void* intl, const void* format, const NotesTime* time, char* buffer,
                          std::uint16_t buffer_max, std::uint16_t* length_out) {

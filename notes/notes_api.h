@@ -33,8 +33,8 @@ std::uint32_t idtable_count(IdTableHandle table);
 bool idtable_next(IdTableHandle table, int first, std::uint32_t* id_out);
 NotesStatus idtable_free(IdTableHandle table);
 
-NotesStatus note_info(DbHandle db, NoteId id, NoteOriginRecord* origin_out,
-                      NotesTime* modified_out, NoteClass* class_out);
+NotesStatus note_info(DbHandle db, NoteId id, NoteOriginRecord* origin_out, NotesTime* modified_out,
+                      NoteClass* class_out);
 NotesStatus note_delete(DbHandle db, NoteId id, std::uint32_t update_flags);
 
 void time_now(NotesTime* out);

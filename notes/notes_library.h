@@ -64,7 +64,7 @@ struct NotesLibrary {
                                 char* buffer, std::uint16_t buffer_max, std::uint16_t* length_out);
 };
 
-}  // extern "C"
+} // extern "C"
 
 // Selector of time_constant for a bound that excludes no note.
 constexpr std::uint16_t TIME_CONSTANT_WILDCARD = 2;

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-using NotesStatus = std::uint16_t;  // 0: success
+using NotesStatus = std::uint16_t; // 0: success
 using NoteId = std::uint32_t;
 using NoteClass = std::uint16_t;
 using DbHandle = std::uint32_t;
@@ -25,8 +25,8 @@ constexpr NotesStatus STATUS_SHOWN = 0x8000u;
 constexpr NotesStatus STATUS_CODE_MASK = 0x3FFFu;
 
 // Status codes that the tool tests by number.
-constexpr NotesStatus STATUS_NOTE_DELETED = 549;  // note_info on a deletion stub
-constexpr NotesStatus STATUS_NO_MODIFIED = 572;   // query found no modified notes
+constexpr NotesStatus STATUS_NOTE_DELETED = 549; // note_info on a deletion stub
+constexpr NotesStatus STATUS_NO_MODIFIED = 572;  // query found no modified notes
 
 // Program entry point handed to notes_program_begin.
 using ProgramEntry = int (*)(int, char**);

@@ -10,7 +10,9 @@ namespace {
 std::mutex g_output_lock;
 std::FILE* g_stream = nullptr;
 
-std::FILE* stream() { return g_stream != nullptr ? g_stream : stdout; }
+std::FILE* stream() {
+    return g_stream != nullptr ? g_stream : stdout;
+}
 
 void write_locked(bool flush, const char* format, std::va_list args) {
     std::lock_guard<std::mutex> hold(g_output_lock);
@@ -20,7 +22,7 @@ void write_locked(bool flush, const char* format, std::va_list args) {
     }
 }
 
-}  // namespace
+} // namespace
 
 void out_init() {
     // A console shows every line as it comes. A pipe or a file is fully

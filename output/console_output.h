@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #if defined(__GNUC__)
-#define OUT_PRINTF_FORMAT(fmt_index, first_arg) \
+#define OUT_PRINTF_FORMAT(fmt_index, first_arg)                                                    \
     __attribute__((format(printf, fmt_index, first_arg)))
 #else
 #define OUT_PRINTF_FORMAT(fmt_index, first_arg)

@@ -33,7 +33,7 @@ constexpr EventSignal event_signals[] = {
 };
 
 std::mutex g_lock;
-std::vector<PHANDLER_ROUTINE> g_handlers;  // most recently added last
+std::vector<PHANDLER_ROUTINE> g_handlers; // most recently added last
 bool g_ignore_ctrl_c = false;
 bool g_started = false;
 
@@ -107,7 +107,7 @@ void start_watcher_locked() {
     g_started = true;
 }
 
-}  // namespace
+} // namespace
 
 BOOL SetConsoleCtrlHandler(PHANDLER_ROUTINE handler, BOOL add) {
     std::lock_guard<std::mutex> hold(g_lock);

@@ -3,4 +3,6 @@
 #include <cstdio>
 #include <unistd.h>
 
-bool stdout_is_terminal() { return isatty(fileno(stdout)) != 0; }
+bool stdout_is_terminal() {
+    return isatty(fileno(stdout)) != 0;
+}

@@ -3,4 +3,6 @@
 #include <cstdio>
 #include <io.h>
 
-bool stdout_is_terminal() { return _isatty(_fileno(stdout)) != 0; }
+bool stdout_is_terminal() {
+    return _isatty(_fileno(stdout)) != 0;
+}

@@ -35,8 +35,14 @@ constexpr int BUSY_TIMEOUT_MS = 5000;
 // A read transaction spans this many note_info calls, then lets writers in.
 constexpr int READS_PER_TRANSACTION = 1024;
 
-enum Access { ACCESS_NONE, ACCESS_READER, ACCESS_AUTHOR, ACCESS_EDITOR, ACCESS_DESIGNER,
-              ACCESS_MANAGER };
+enum Access {
+    ACCESS_NONE,
+    ACCESS_READER,
+    ACCESS_AUTHOR,
+    ACCESS_EDITOR,
+    ACCESS_DESIGNER,
+    ACCESS_MANAGER
+};
 
 struct Database {
     sqlite3* conn = nullptr;
@@ -44,9 +50,9 @@ struct Database {
     sqlite3_stmt* remove = nullptr;
     sqlite3_stmt* kind = nullptr;
     Access access = ACCESS_NONE;
-    int reads_in_transaction = -1;  // -1: no read transaction open
-    bool removal_ready = false;     // journal mode and durability set for removal
-    std::string restore_journal;    // journal mode to put back at close, if changed
+    int reads_in_transaction = -1; // -1: no read transaction open
+    bool removal_ready = false;    // journal mode and durability set for removal
+    std::string restore_journal;   // journal mode to put back at close, if changed
 };
 
 // IDs are stored in fixed chunks: no reallocation, no doubling slack.
@@ -70,11 +76,10 @@ struct IdTable {
     }
 };
 
-std::vector<std::unique_ptr<Database>> g_databases;  // handle = index + 1
+std::vector<std::unique_ptr<Database>> g_databases; // handle = index + 1
 std::vector<std::unique_ptr<IdTable>> g_tables;
 
-template <typename T>
-T* lookup(std::vector<std::unique_ptr<T>>& registry, std::uint32_t handle) {
+template <typename T> T* lookup(std::vector<std::unique_ptr<T>>& registry, std::uint32_t handle) {
     if (handle == 0 || handle > registry.size()) {
         return nullptr;
     }
@@ -118,7 +123,9 @@ NotesStatus from_sqlite(int rc) {
     }
 }
 
-int exec(sqlite3* conn, const char* sql) { return sqlite3_exec(conn, sql, nullptr, nullptr, nullptr); }
+int exec(sqlite3* conn, const char* sql) {
+    return sqlite3_exec(conn, sql, nullptr, nullptr, nullptr);
+}
 
 Access parse_access(const unsigned char* text) {
     static const char* const names[] = {"reader", "author", "editor", "designer", "manager"};
@@ -148,7 +155,7 @@ void close_database(Database* db) {
     if (!db->restore_journal.empty()) {
         exec(db->conn, "PRAGMA query_only=0");
         std::string sql = "PRAGMA journal_mode=" + db->restore_journal;
-        exec(db->conn, sql.c_str());  // best effort: another connection may hold the file
+        exec(db->conn, sql.c_str()); // best effort: another connection may hold the file
     }
     sqlite3_close(db->conn);
 }
@@ -199,8 +206,8 @@ NotesStatus resolve_path(const char* path, std::string* file) {
 // Checks that the open file is a database of ours and reads its access level.
 NotesStatus check_database(Database* db) {
     sqlite3_stmt* stmt = nullptr;
-    int rc = sqlite3_prepare_v2(db->conn, "SELECT note_id, class, modified, deleted FROM notes",
-                                -1, &stmt, nullptr);
+    int rc = sqlite3_prepare_v2(db->conn, "SELECT note_id, class, modified, deleted FROM notes", -1,
+                                &stmt, nullptr);
     sqlite3_finalize(stmt);
     if (rc == SQLITE_ERROR) {
         return ST_MISSING_TABLES;
@@ -254,8 +261,8 @@ NotesStatus prepare_removal(Database* db) {
     }
     sqlite3_finalize(stmt);
     bool wal = before == "wal";
-    if (!wal && sqlite3_prepare_v2(db->conn, "PRAGMA journal_mode=WAL", -1, &stmt, nullptr) ==
-                    SQLITE_OK) {
+    if (!wal &&
+        sqlite3_prepare_v2(db->conn, "PRAGMA journal_mode=WAL", -1, &stmt, nullptr) == SQLITE_OK) {
         wal = sqlite3_step(stmt) == SQLITE_ROW &&
               std::strcmp(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)), "wal") == 0;
         sqlite3_finalize(stmt);
@@ -289,7 +296,7 @@ NotesStatus remove_stub(Database* db, NoteId id) {
             // Nothing removed: say why, and commit nothing.
             sqlite3_bind_int64(db->kind, 1, id);
             rc = sqlite3_step(db->kind);
-            status = rc == SQLITE_ROW ? ST_NOTE_NOT_STUB
+            status = rc == SQLITE_ROW    ? ST_NOTE_NOT_STUB
                      : rc == SQLITE_DONE ? ST_NOTE_NOT_FOUND
                                          : from_sqlite(rc);
             sqlite3_reset(db->kind);
@@ -306,7 +313,7 @@ NotesStatus remove_stub(Database* db, NoteId id) {
     return status;
 }
 
-}  // namespace
+} // namespace
 
 int open_database_count() {
     return static_cast<int>(std::count_if(g_databases.begin(), g_databases.end(),
@@ -328,7 +335,7 @@ void close_all_databases() {
     g_tables.clear();
 }
 
-}  // namespace nn
+} // namespace nn
 
 using namespace nn;
 
@@ -341,8 +348,8 @@ NotesStatus nn_build_db_path(int, const char* server, const char* db_name, char*
     if (server == nullptr || db_name == nullptr || path_out == nullptr) {
         return ST_INVALID_ARGUMENT;
     }
-    std::string path = server[0] == '\0' ? std::string(db_name)
-                                         : std::string(server) + "!!" + db_name;
+    std::string path =
+        server[0] == '\0' ? std::string(db_name) : std::string(server) + "!!" + db_name;
     if (std::strstr(server, "!!") != nullptr) {
         return ST_BAD_SERVER_NAME;
     }
@@ -414,7 +421,8 @@ NotesStatus nn_db_version(DbHandle handle, std::uint16_t* version_out) {
         return db == nullptr ? ST_INVALID_HANDLE : ST_INVALID_ARGUMENT;
     }
     sqlite3_stmt* stmt = nullptr;
-    int rc = sqlite3_prepare_v2(db->conn, "SELECT version FROM db_info LIMIT 1", -1, &stmt, nullptr);
+    int rc =
+        sqlite3_prepare_v2(db->conn, "SELECT version FROM db_info LIMIT 1", -1, &stmt, nullptr);
     NotesStatus status = from_sqlite(rc);
     if (status == ST_OK) {
         rc = sqlite3_step(stmt);
@@ -589,4 +597,4 @@ NotesStatus nn_note_delete(DbHandle handle, NoteId id, std::uint32_t update_flag
     return remove_stub(db, id);
 }
 
-}  // extern "C"
+} // extern "C"

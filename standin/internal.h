@@ -129,4 +129,4 @@ void trace(const std::string& line);
 // a terminator when terminate is set); returns the length copied.
 std::uint16_t copy_text(const std::string& text, char* buffer, int buffer_max, bool terminate);
 
-}  // namespace nn
+} // namespace nn

@@ -13,4 +13,4 @@ std::int64_t local_offset_ms(std::int64_t utc_ms) {
     return static_cast<std::int64_t>(local.tm_gmtoff) * 1000;
 }
 
-}  // namespace nn
+} // namespace nn

@@ -43,11 +43,11 @@ NN_EXPORT NotesStatus nn_note_delete(DbHandle db, NoteId id, std::uint32_t updat
 NN_EXPORT void nn_time_now(NotesTime* out);
 NN_EXPORT void nn_time_constant(std::uint16_t selector, NotesTime* out);
 NN_EXPORT NotesStatus nn_time_normalize(const NotesTime* in, std::uint32_t option, NotesTime* out);
-NN_EXPORT NotesStatus nn_time_adjust(NotesTime* time, int seconds, int minutes, int hours,
-                                     int days, int months, int years);
+NN_EXPORT NotesStatus nn_time_adjust(NotesTime* time, int seconds, int minutes, int hours, int days,
+                                     int months, int years);
 NN_EXPORT std::int32_t nn_time_day_number(const NotesTime* time);
 NN_EXPORT NotesStatus nn_time_to_text(const void* intl, const void* format, const NotesTime* time,
                                       char* buffer, std::uint16_t buffer_max,
                                       std::uint16_t* length_out);
 
-}  // extern "C"
+} // extern "C"

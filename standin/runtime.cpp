@@ -52,7 +52,7 @@ constexpr StatusMessage status_messages[] = {
     {ST_BAD_NOTE_ID, "Database contains an invalid note ID"},
 };
 
-}  // namespace
+} // namespace
 
 std::string status_message(NotesStatus code) {
     for (const StatusMessage& m : status_messages) {
@@ -63,7 +63,7 @@ std::string status_message(NotesStatus code) {
     return "Unknown error (status " + std::to_string(code) + ")";
 }
 
-}  // namespace nn
+} // namespace nn
 
 using namespace nn;
 
@@ -130,9 +130,8 @@ void nn_notes_term() {
     }
     // Report what the program left open, then release it as the runtime's end
     // would.
-    trace("term databases=" + std::to_string(open_database_count()) +
-          " tables=" + std::to_string(open_table_count()) +
-          " programs=" + std::to_string(g_programs));
+    trace("term databases=" + std::to_string(open_database_count()) + " tables=" +
+          std::to_string(open_table_count()) + " programs=" + std::to_string(g_programs));
     close_all_databases();
     g_started = false;
 }
@@ -152,4 +151,4 @@ std::uint16_t nn_status_text(int, NotesStatus code, char* buffer, std::uint16_t 
     return copy_text(status_message(code & 0x3FFF), buffer, buffer_max, true);
 }
 
-}  // extern "C"
+} // extern "C"

@@ -17,17 +17,35 @@ namespace nn {
 namespace {
 
 const char* const op_names[OP_COUNT] = {
-    "notes_init",      "notes_setup_args", "notes_program_begin", "notes_program_end",
-    "notes_term",      "init_error_text",  "program_error_text",  "status_text",
-    "build_db_path",   "db_open",          "db_close",            "db_version",
-    "db_modified_ids", "idtable_count",    "idtable_next",        "idtable_free",
-    "note_info",       "note_delete",      "time_now",            "time_constant",
-    "time_normalize",  "time_adjust",      "time_day_number",     "time_to_text",
+    "notes_init",
+    "notes_setup_args",
+    "notes_program_begin",
+    "notes_program_end",
+    "notes_term",
+    "init_error_text",
+    "program_error_text",
+    "status_text",
+    "build_db_path",
+    "db_open",
+    "db_close",
+    "db_version",
+    "db_modified_ids",
+    "idtable_count",
+    "idtable_next",
+    "idtable_free",
+    "note_info",
+    "note_delete",
+    "time_now",
+    "time_constant",
+    "time_normalize",
+    "time_adjust",
+    "time_day_number",
+    "time_to_text",
 };
 
 struct Fault {
     Op op;
-    std::uint64_t nth;  // 0: every call
+    std::uint64_t nth; // 0: every call
     NotesStatus status;
 };
 
@@ -160,11 +178,15 @@ const char* env(const char* name) {
     return value != nullptr ? value : "";
 }
 
-}  // namespace
+} // namespace
 
-const char* op_name(Op op) { return op_names[op]; }
+const char* op_name(Op op) {
+    return op_names[op];
+}
 
-const Settings& settings() { return g_settings; }
+const Settings& settings() {
+    return g_settings;
+}
 
 NotesStatus load_settings() {
     g_settings = Settings{};
@@ -242,4 +264,4 @@ std::uint16_t copy_text(const std::string& text, char* buffer, int buffer_max, b
     return static_cast<std::uint16_t>(length);
 }
 
-}  // namespace nn
+} // namespace nn

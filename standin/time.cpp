@@ -13,13 +13,17 @@ namespace {
 constexpr std::int64_t MIN_MS = MIN_DAY * MS_PER_DAY;
 constexpr std::int64_t MAX_MS = (MAX_DAY + 1) * MS_PER_DAY - 1;
 
-std::int64_t clamp_ms(std::int64_t ms) { return ms < MIN_MS ? MIN_MS : ms > MAX_MS ? MAX_MS : ms; }
+std::int64_t clamp_ms(std::int64_t ms) {
+    return ms < MIN_MS ? MIN_MS : ms > MAX_MS ? MAX_MS : ms;
+}
 
 std::int64_t clamp_day(std::int64_t day) {
     return day < MIN_DAY ? MIN_DAY : day > MAX_DAY ? MAX_DAY : day;
 }
 
-std::int64_t utc_to_local(std::int64_t utc_ms) { return utc_ms + local_offset_ms(utc_ms); }
+std::int64_t utc_to_local(std::int64_t utc_ms) {
+    return utc_ms + local_offset_ms(utc_ms);
+}
 
 // The UTC instant of a local wall-clock time. A time that a clock change
 // skips maps to the same wall time under the earlier offset.
@@ -40,7 +44,9 @@ void civil_from_days(std::int64_t z, std::int64_t* y, unsigned* m, unsigned* d) 
     *y = static_cast<std::int64_t>(yoe) + era * 400 + (*m <= 2);
 }
 
-bool is_leap(std::int64_t y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool is_leap(std::int64_t y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 unsigned month_length(std::int64_t y, unsigned m) {
     static const unsigned lengths[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -65,7 +71,7 @@ std::int64_t add_months(std::int64_t day, std::int64_t months) {
     return days_from_civil(y, m, d);
 }
 
-}  // namespace
+} // namespace
 
 std::int64_t floor_div(std::int64_t a, std::int64_t b) {
     std::int64_t q = a / b;
@@ -108,7 +114,7 @@ std::int64_t current_time_ms() {
     return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }
 
-}  // namespace nn
+} // namespace nn
 
 using namespace nn;
 
@@ -210,8 +216,7 @@ NotesStatus nn_time_to_text(const void*, const void*, const NotesTime* time, cha
         civil_from_days(day, &y, &m, &d);
         std::int64_t abs_offset = offset_min < 0 ? -offset_min : offset_min;
         std::snprintf(text, sizeof text, "%04lld-%02u-%02u %02lld:%02lld:%02lld %c%02lld%02lld",
-                      static_cast<long long>(y), m, d,
-                      static_cast<long long>(second_of_day / 3600),
+                      static_cast<long long>(y), m, d, static_cast<long long>(second_of_day / 3600),
                       static_cast<long long>(second_of_day / 60 % 60),
                       static_cast<long long>(second_of_day % 60), offset_min < 0 ? '-' : '+',
                       static_cast<long long>(abs_offset / 60),
@@ -222,4 +227,4 @@ NotesStatus nn_time_to_text(const void*, const void*, const NotesTime* time, cha
     return ST_OK;
 }
 
-}  // extern "C"
+} // extern "C"

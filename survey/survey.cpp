@@ -77,7 +77,7 @@ bool remove_stub(DbHandle db, NoteId note_id) {
     return false;
 }
 
-}  // namespace
+} // namespace
 
 std::int32_t bytes_per_stub(DbHandle db) {
     std::uint16_t version = 0;

@@ -21,11 +21,11 @@ struct Options {
     std::int64_t notes = 1000;
     double stub_percent = 10.0;
     std::int64_t days = 90;
-    std::int64_t now_ms = -1;  // -1: the current time
+    std::int64_t now_ms = -1; // -1: the current time
     std::uint64_t seed = 1;
     std::int64_t version = 148;
     std::string access = "manager";
-    std::int64_t fixed_class = -1;  // -1: a realistic mix
+    std::int64_t fixed_class = -1; // -1: a realistic mix
     bool plain = false;
     bool force = false;
 };
@@ -88,7 +88,7 @@ int pick_class(std::uint64_t r) {
         int per_mille;
         int note_class;
     } mix[] = {{880, 0x0001}, {30, 0x0004}, {40, 0x0008}, {10, 0x0200},
-               {10, 0x0400}, {20, 0x1000}, {5, 0x0002},  {5, 0x0020}};
+               {10, 0x0400},  {20, 0x1000}, {5, 0x0002},  {5, 0x0020}};
     int x = static_cast<int>(r % 1000);
     for (const auto& m : mix) {
         if (x < m.per_mille) {
@@ -115,27 +115,36 @@ bool parse_options(int argc, char** argv, Options* o) {
         } else if (a == "--force") {
             o->force = true;
         } else if (a == "--notes") {
-            if (!value(&v) || !parse_int(v, 0, 500000000, &o->notes)) return false;
+            if (!value(&v) || !parse_int(v, 0, 500000000, &o->notes))
+                return false;
         } else if (a == "--stubs") {
-            if (!value(&v)) return false;
+            if (!value(&v))
+                return false;
             char* end = nullptr;
             o->stub_percent = std::strtod(v, &end);
-            if (*end != '\0' || o->stub_percent < 0 || o->stub_percent > 100) return false;
+            if (*end != '\0' || o->stub_percent < 0 || o->stub_percent > 100)
+                return false;
         } else if (a == "--days") {
-            if (!value(&v) || !parse_int(v, 0, 100000000, &o->days)) return false;
+            if (!value(&v) || !parse_int(v, 0, 100000000, &o->days))
+                return false;
         } else if (a == "--now") {
-            if (!value(&v) || !parse_time(v, &o->now_ms)) return false;
+            if (!value(&v) || !parse_time(v, &o->now_ms))
+                return false;
         } else if (a == "--seed") {
             std::int64_t s = 0;
-            if (!value(&v) || !parse_int(v, 0, INT64_MAX, &s)) return false;
+            if (!value(&v) || !parse_int(v, 0, INT64_MAX, &s))
+                return false;
             o->seed = static_cast<std::uint64_t>(s);
         } else if (a == "--version") {
-            if (!value(&v) || !parse_int(v, 0, 65535, &o->version)) return false;
+            if (!value(&v) || !parse_int(v, 0, 65535, &o->version))
+                return false;
         } else if (a == "--access") {
-            if (!value(&v)) return false;
+            if (!value(&v))
+                return false;
             o->access = v;
         } else if (a == "--class") {
-            if (!value(&v) || !parse_int(v, 0, 65535, &o->fixed_class)) return false;
+            if (!value(&v) || !parse_int(v, 0, 65535, &o->fixed_class))
+                return false;
         } else if (!a.empty() && a[0] != '-' && o->file == nullptr) {
             o->file = argv[i];
         } else {
@@ -153,7 +162,7 @@ bool check(sqlite3* db, int rc, const char* what) {
     return true;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     Options o;
@@ -199,11 +208,13 @@ int main(int argc, char** argv) {
                     "schema");
     sqlite3_stmt* info = nullptr;
     sqlite3_stmt* insert = nullptr;
-    ok = ok && check(db, sqlite3_prepare_v2(db, "INSERT INTO db_info VALUES (?1, ?2)", -1, &info,
-                                            nullptr),
-                     "prepare");
-    ok = ok && check(db, sqlite3_prepare_v2(db, "INSERT INTO notes VALUES (?1, ?2, ?3, ?4)", -1,
-                                            &insert, nullptr),
+    ok =
+        ok &&
+        check(db, sqlite3_prepare_v2(db, "INSERT INTO db_info VALUES (?1, ?2)", -1, &info, nullptr),
+              "prepare");
+    ok = ok && check(db,
+                     sqlite3_prepare_v2(db, "INSERT INTO notes VALUES (?1, ?2, ?3, ?4)", -1,
+                                        &insert, nullptr),
                      "prepare");
     if (ok) {
         sqlite3_bind_int64(info, 1, o.version);
@@ -213,8 +224,7 @@ int main(int argc, char** argv) {
 
     std::uint64_t state = o.seed;
     const std::uint64_t span_ms = static_cast<std::uint64_t>(o.days) * 86400000ull;
-    const std::uint64_t stub_threshold =
-        static_cast<std::uint64_t>(o.stub_percent / 100.0 * 1e9);
+    const std::uint64_t stub_threshold = static_cast<std::uint64_t>(o.stub_percent / 100.0 * 1e9);
     std::int64_t stubs = 0;
     for (std::int64_t i = 0; ok && i < o.notes; ++i) {
         std::uint64_t r = next_random(&state);

@@ -9,7 +9,7 @@
 namespace {
 
 struct ParseCase {
-    std::vector<std::string> args;  // after the program name
+    std::vector<std::string> args; // after the program name
     ParseOutcome outcome;
     std::int32_t start_days;
     std::int32_t end_days;
@@ -146,4 +146,4 @@ TEST(ParseCommandLine, NamesUpTo255CharactersAreTakenLongerOnesRefused) {
     EXPECT_EQ(parse({n256, "/?"}, &output), PARSE_STOP);
 }
 
-}  // namespace
+} // namespace

@@ -57,7 +57,7 @@ void f_program_error_text(NotesStatus status, char* buffer, int max) {
 }
 std::uint16_t f_status_text(int, NotesStatus code, char* buffer, std::uint16_t max) {
     if (code == 0) {
-        return 0;  // no text
+        return 0; // no text
     }
     std::string text = fake_status_text(code);
     copy_out(text, buffer, max);
@@ -169,32 +169,55 @@ NotesStatus f_time_adjust(NotesTime* t, int, int, int, int days, int, int) {
     t->words[1] = static_cast<std::uint32_t>(static_cast<std::int32_t>(day));
     return 0;
 }
-std::int32_t f_time_day_number(const NotesTime* t) { return static_cast<std::int32_t>(t->words[1]); }
+std::int32_t f_time_day_number(const NotesTime* t) {
+    return static_cast<std::int32_t>(t->words[1]);
+}
 NotesStatus f_time_to_text(const void*, const void*, const NotesTime* t, char* buffer,
                            std::uint16_t max, std::uint16_t* length) {
     char text[32];
     int n = std::snprintf(text, sizeof text, "day %d", static_cast<std::int32_t>(t->words[1]));
     *length = static_cast<std::uint16_t>(std::min<int>(n, max));
-    std::memcpy(buffer, text, *length);  // not terminated, as the library does
+    std::memcpy(buffer, text, *length); // not terminated, as the library does
     return 0;
 }
 
 const NotesLibrary fake_library = {
-    NOTES_LIBRARY_VERSION, f_init,           f_setup_args,     f_program_begin, f_program_end,
-    f_term,                f_init_error_text, f_program_error_text, f_status_text,
-    f_build_db_path,       f_db_open,        f_db_close,       f_db_version,    f_db_modified_ids,
-    f_idtable_count,       f_idtable_next,   f_idtable_free,   f_note_info,     f_note_delete,
-    f_time_now,            f_time_constant,  f_time_normalize, f_time_adjust,   f_time_day_number,
+    NOTES_LIBRARY_VERSION,
+    f_init,
+    f_setup_args,
+    f_program_begin,
+    f_program_end,
+    f_term,
+    f_init_error_text,
+    f_program_error_text,
+    f_status_text,
+    f_build_db_path,
+    f_db_open,
+    f_db_close,
+    f_db_version,
+    f_db_modified_ids,
+    f_idtable_count,
+    f_idtable_next,
+    f_idtable_free,
+    f_note_info,
+    f_note_delete,
+    f_time_now,
+    f_time_constant,
+    f_time_normalize,
+    f_time_adjust,
+    f_time_day_number,
     f_time_to_text,
 };
 
-}  // namespace
+} // namespace
 
 int FakeScript::count(const std::string& op) const {
     return static_cast<int>(std::count(calls.begin(), calls.end(), op));
 }
 
-std::string fake_status_text(NotesStatus code) { return "fake status " + std::to_string(code); }
+std::string fake_status_text(NotesStatus code) {
+    return "fake status " + std::to_string(code);
+}
 
 FakeScript& fake_notes_install() {
     g_script = FakeScript{};
@@ -203,4 +226,6 @@ FakeScript& fake_notes_install() {
     return g_script;
 }
 
-FakeScript& fake_script() { return g_script; }
+FakeScript& fake_script() {
+    return g_script;
+}

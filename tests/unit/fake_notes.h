@@ -15,7 +15,7 @@
 
 struct FakeNoteInfo {
     NotesStatus status = 549;
-    std::int32_t day = 0;       // the stub's modification day
+    std::int32_t day = 0; // the stub's modification day
     NoteClass note_class = 0x0001;
 };
 
@@ -24,23 +24,23 @@ struct FakeScript {
     std::map<std::string, NotesStatus> fail;
     // note_delete's status per note ID (missing: 0).
     std::map<NoteId, NotesStatus> delete_status;
-    std::vector<std::uint32_t> ids;              // the modified-notes table, STUB_FLAG marking stubs
-    std::map<NoteId, FakeNoteInfo> info;         // note_info answers (missing: status 0x0200)
-    std::int32_t today = 20000;                  // day number of time_now
+    std::vector<std::uint32_t> ids;      // the modified-notes table, STUB_FLAG marking stubs
+    std::map<NoteId, FakeNoteInfo> info; // note_info answers (missing: status 0x0200)
+    std::int32_t today = 20000;          // day number of time_now
     std::uint16_t version = 148;
-    int replace_argc = -1;                       // notes_setup_args replaces argc when >= 0
+    int replace_argc = -1; // notes_setup_args replaces argc when >= 0
     char** replace_argv = nullptr;
-    std::uint32_t stop_at_id = 0;                // set stop_requested as the Nth ID is delivered
+    std::uint32_t stop_at_id = 0; // set stop_requested as the Nth ID is delivered
     // A large table without storing it: IDs 4, 8, 12, ... (stubs when set).
     std::uint32_t synthetic_count = 0;
     bool synthetic_stubs = false;
 
     // Observations.
-    std::vector<std::string> calls;              // operation names in call order (not per-ID ops)
+    std::vector<std::string> calls; // operation names in call order (not per-ID ops)
     std::vector<NoteId> info_calls;
     std::vector<NoteId> deleted;
-    NotesTime since{};                           // the bound passed to db_modified_ids
-    std::string path;                            // the path passed to db_open
+    NotesTime since{}; // the bound passed to db_modified_ids
+    std::string path;  // the path passed to db_open
     int init_calls = 0, term_calls = 0, open_calls = 0, close_calls = 0;
     int table_allocs = 0, table_frees = 0, program_begins = 0, program_ends = 0;
     std::uint32_t ids_delivered = 0;

@@ -23,7 +23,7 @@ TEST(Progress, WarningAboveTheLimitQuotesTheLimit) {
         {{"db"}, 150000, ""},
         {{"db"}, 150001, warning_local},
         {{"db", "/l"}, 150001, warning_local},
-        {{"srv", "db"}, 150000, ""},  // a server walk without note info keeps the local pace
+        {{"srv", "db"}, 150000, ""}, // a server walk without note info keeps the local pace
         {{"srv", "db"}, 150001, warning_local},
         {{"srv", "db", "/l"}, 2000, ""},
         {{"srv", "db", "/l"}, 2001, warning_server},
@@ -55,12 +55,11 @@ TEST(Progress, ServerWalkWithNoteInfoReportsEveryThousand) {
     FakeScript& f = fake_notes_install();
     f.synthetic_count = 2500;
     ToolRun run = run_startup({"srv", "db", "/d", "/s:1"});
-    EXPECT_EQ(run.output, warning_server +
-                              "1000 of 2500 records searched, 0 stubs found so far\n"
-                              "2000 of 2500 records searched, 0 stubs found so far\n"
-                              "2500 of 2500 records searched\n"
-                              "\n0 stubs found\n"
-                              "Total space used @ 100 bytes per stub = 0 bytes\n");
+    EXPECT_EQ(run.output, warning_server + "1000 of 2500 records searched, 0 stubs found so far\n"
+                                           "2000 of 2500 records searched, 0 stubs found so far\n"
+                                           "2500 of 2500 records searched\n"
+                                           "\n0 stubs found\n"
+                                           "Total space used @ 100 bytes per stub = 0 bytes\n");
 }
 
 TEST(Interrupt, StopsAfterTheCurrentIdAndStillReportsAndReleases) {
@@ -98,12 +97,16 @@ TEST(Interrupt, FlagSetBeforeTheWalkStillLetsOneIdThrough) {
 TEST(ConsoleHandler, TableOfEvents) {
     const struct {
         DWORD event;
-        const char* line;  // nullptr: not handled
+        const char* line; // nullptr: not handled
     } cases[] = {
-        {0, "Process terminated with CTRL-C\n"},     {1, "Process terminated with CTRL-BREAK\n"},
-        {2, "Process terminated with CTRL-CLOSE\n"}, {3, nullptr},
-        {4, nullptr},                                {5, "Process terminated with CTRL-LOGOFF\n"},
-        {6, "Process terminated with CTRL-SHUTDOWN\n"}, {7, nullptr},
+        {0, "Process terminated with CTRL-C\n"},
+        {1, "Process terminated with CTRL-BREAK\n"},
+        {2, "Process terminated with CTRL-CLOSE\n"},
+        {3, nullptr},
+        {4, nullptr},
+        {5, "Process terminated with CTRL-LOGOFF\n"},
+        {6, "Process terminated with CTRL-SHUTDOWN\n"},
+        {7, nullptr},
         {0xFFFFFFFF, nullptr},
     };
     for (const auto& c : cases) {
@@ -123,4 +126,4 @@ TEST(ConsoleHandler, TableOfEvents) {
     EXPECT_EQ(stop_requested.load(), 1);
 }
 
-}  // namespace
+} // namespace

@@ -82,7 +82,8 @@ TEST(Startup, MissingNamesExitWithFailureAndNoStatusText) {
 // Every path after a successful notes_init terminates the runtime exactly once.
 TEST(Startup, RuntimeTerminatedOnceOnEveryPath) {
     const char* failing_ops[] = {"notes_program_begin", "build_db_path", "db_open",
-                                 "db_modified_ids", "db_version", "db_close", "idtable_free"};
+                                 "db_modified_ids",     "db_version",    "db_close",
+                                 "idtable_free"};
     for (const char* op : failing_ops) {
         SCOPED_TRACE(op);
         FakeScript& f = fake_notes_install();
@@ -97,4 +98,4 @@ TEST(Startup, RuntimeTerminatedOnceOnEveryPath) {
     }
 }
 
-}  // namespace
+} // namespace

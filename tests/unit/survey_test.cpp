@@ -14,8 +14,9 @@ constexpr std::uint32_t S = STUB_FLAG;
 
 std::string counted(int stubs, int bytes_per_stub = 100) {
     return std::to_string(stubs) + " stubs found\nTotal space used @ " +
-           std::to_string(bytes_per_stub) + " bytes per stub = " +
-           std::to_string(static_cast<long long>(stubs) * bytes_per_stub) + " bytes\n";
+           std::to_string(bytes_per_stub) +
+           " bytes per stub = " + std::to_string(static_cast<long long>(stubs) * bytes_per_stub) +
+           " bytes\n";
 }
 
 // A table of three stubs (IDs 4, 8, 12) deleted 0, 3 and 10 days ago, and two
@@ -43,22 +44,22 @@ TEST(Survey, CountsEveryStubWithoutBoundsAndReadsNoNoteInfo) {
 
 struct WindowCase {
     std::vector<std::string> switches;
-    int expected;  // stubs counted of the three
+    int expected; // stubs counted of the three
 };
 
 TEST(Survey, DayWindowComparesWholeDays) {
     const WindowCase cases[] = {
-        {{"/s:0", "/e:0"}, 1},   // today only
-        {{"/s:3", "/e:3"}, 1},   // exactly 3 days ago
-        {{"/s:3"}, 2},           // 0 and 3 days old
+        {{"/s:0", "/e:0"}, 1}, // today only
+        {{"/s:3", "/e:3"}, 1}, // exactly 3 days ago
+        {{"/s:3"}, 2},         // 0 and 3 days old
         {{"/s:2"}, 1},
-        {{"/e:3"}, 2},           // 3 and 10 days old
+        {{"/e:3"}, 2}, // 3 and 10 days old
         {{"/e:11"}, 0},
         {{"/s:10", "/e:1"}, 2},
-        {{"/s:-1", "/e:9"}, 1},  // a negative start is no start bound
+        {{"/s:-1", "/e:9"}, 1}, // a negative start is no start bound
         {{"/s:9", "/e:-5"}, 2},
-        {{"/s:2147483647"}, 3},  // everything
-        {{"/e:2147483647"}, 0},  // nothing
+        {{"/s:2147483647"}, 3}, // everything
+        {{"/e:2147483647"}, 0}, // nothing
         {{"/s:2147483647", "/e:0"}, 3},
     };
     for (const WindowCase& c : cases) {
@@ -84,7 +85,7 @@ TEST(Survey, FutureStubsMatchAStartBoundWithoutEnd) {
 TEST(Survey, StubWithoutInfoNeverMatchesABoundedWindow) {
     for (NotesStatus status : {NotesStatus{0}, NotesStatus{0x0203}}) {
         FakeScript& f = three_stubs();
-        f.info[4].status = status;  // day would be inside /s:0
+        f.info[4].status = status; // day would be inside /s:0
         EXPECT_EQ(run_startup({"db.nsf", "/s:0"}).output, "\n" + counted(0));
         // Without bounds it is still a stub and still counted.
         three_stubs().info[4].status = status;
@@ -216,13 +217,25 @@ TEST(Listing, ClassNameIsTheLowestKnownBit) {
         NoteClass note_class;
         const char* name;
     } cases[] = {
-        {0x0000, "Unrecognized Class"}, {0x0001, "Document"},     {0x0009, "Document"},
-        {0x0002, "Help-About"},         {0x0004, "Form"},         {0x0008, "View"},
-        {0xE008, "View"},               {0x0010, "Icon"},         {0x0020, "Design Collection"},
-        {0x0040, "ACL"},                {0x0080, "Help index"},   {0x0100, "Help-Using"},
-        {0x0200, "Macro"},              {0x0400, "Shared Field"}, {0x0800, "Replication Formula"},
-        {0x1000, "Private Note"},       {0x2000, "Unrecognized Class"},
-        {0x8000, "Unrecognized Class"}, {0x1800, "Replication Formula"},
+        {0x0000, "Unrecognized Class"},
+        {0x0001, "Document"},
+        {0x0009, "Document"},
+        {0x0002, "Help-About"},
+        {0x0004, "Form"},
+        {0x0008, "View"},
+        {0xE008, "View"},
+        {0x0010, "Icon"},
+        {0x0020, "Design Collection"},
+        {0x0040, "ACL"},
+        {0x0080, "Help index"},
+        {0x0100, "Help-Using"},
+        {0x0200, "Macro"},
+        {0x0400, "Shared Field"},
+        {0x0800, "Replication Formula"},
+        {0x1000, "Private Note"},
+        {0x2000, "Unrecognized Class"},
+        {0x8000, "Unrecognized Class"},
+        {0x1800, "Replication Formula"},
     };
     for (const auto& c : cases) {
         EXPECT_STREQ(note_class_name(c.note_class), c.name) << c.note_class;
@@ -294,4 +307,4 @@ TEST(Removal, EveryRemovalFailing) {
     EXPECT_EQ(run.exit_status, EXIT_FAILED);
 }
 
-}  // namespace
+} // namespace

@@ -1,0 +1,30 @@
+// Runs a program with arguments and extra environment, capturing standard
+// output and standard error separately.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+struct ProcessResult {
+    int exit_code = -1;  // 0..255 when the process exited
+    int term_signal = 0; // the signal that ended it, or 0
+    std::string out;
+    std::string err;
+};
+
+struct ProcessOptions {
+    std::map<std::string, std::string> env; // set (or, with an empty value, kept empty)
+    std::string cwd;                        // empty: the current directory
+    // Called with the child's pid and the output so far each time output
+    // arrives (and every 10 ms); may send signals.
+    std::function<void(int pid, const std::string& out_so_far)> watch;
+    int timeout_ms = 60000; // then SIGKILL
+};
+
+ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOptions& options);
+
+// The tool under test: TARNWICK_E2E_COMMAND (words separated by spaces, for
+// example a Wine launcher and a Windows binary) or the built binary.
+std::vector<std::string> tool_command();
