@@ -1,0 +1,234 @@
+// The stand-in library on its own: time arithmetic, the query, note
+// information and the refusals that protect live notes.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "standin/nnotes.h"
+#include "tests/support/notes_db.h"
+
+namespace {
+
+constexpr std::int64_t DAY_MS = 86400000;
+
+NotesTime at(const char* iso) {
+    const std::int64_t ms = utc_ms(iso);
+    std::int64_t day = ms / DAY_MS; // test times are after 1970
+    return {{static_cast<std::uint32_t>(ms - day * DAY_MS), static_cast<std::uint32_t>(day)}};
+}
+
+std::string text_of(const NotesTime& t) {
+    char buffer[81];
+    std::memset(buffer, '#', sizeof buffer);
+    std::uint16_t length = 0xFFFF;
+    EXPECT_EQ(nn_time_to_text(nullptr, nullptr, &t, buffer, 80, &length), 0);
+    EXPECT_LE(length, 80);
+    return std::string(buffer, length);
+}
+
+class StandIn : public ::testing::Test {
+  protected:
+    TempDir dir;
+    void SetUp() override {
+        setenv("NOTES_DATA", dir.path().c_str(), 1);
+        unsetenv("NOTES_FAIL");
+        unsetenv("NOTES_NOW");
+        set_zone("UTC0");
+        char prog[] = "test";
+        char* argv[] = {prog, nullptr};
+        ASSERT_EQ(nn_notes_init(1, argv), 0);
+    }
+    void TearDown() override {
+        nn_notes_term();
+        set_zone("UTC0");
+    }
+    static void set_zone(const char* tz) {
+        setenv("TZ", tz, 1);
+        tzset();
+    }
+    DbHandle open(const std::string& name) {
+        DbHandle db = 0;
+        EXPECT_EQ(nn_db_open(name.c_str(), &db), 0);
+        return db;
+    }
+    std::vector<std::uint32_t> table_of(DbHandle db, NotesTime since, NotesStatus* status) {
+        IdTableHandle table = 0;
+        NotesTime until;
+        *status = nn_db_modified_ids(db, 0x7FFF, since, &until, &table);
+        std::vector<std::uint32_t> ids;
+        if (*status != 0) {
+            return ids;
+        }
+        EXPECT_GT(nn_idtable_count(table), 0u);
+        std::uint32_t id;
+        for (int first = 1; nn_idtable_next(table, first, &id); first = 0) {
+            ids.push_back(id);
+        }
+        EXPECT_EQ(ids.size(), nn_idtable_count(table));
+        nn_idtable_free(table);
+        return ids;
+    }
+};
+
+TEST_F(StandIn, DayNumbersAreLocalCalendarDays) {
+    const NotesTime late_utc = at("2026-03-07T23:30:00Z");
+    EXPECT_EQ(nn_time_day_number(&late_utc), 20519); // 2026-03-07
+    set_zone("JST-9");
+    EXPECT_EQ(nn_time_day_number(&late_utc), 20520); // already the 8th in Tokyo
+    set_zone("EST5EDT,M3.2.0,M11.1.0");
+    const NotesTime early_utc = at("2026-03-08T03:00:00Z");
+    EXPECT_EQ(nn_time_day_number(&early_utc), 20519); // still the 7th in New York
+}
+
+TEST_F(StandIn, AdjustingByDaysKeepsTheLocalTimeAcrossClockChanges) {
+    set_zone("EST5EDT,M3.2.0,M11.1.0");       // clocks go forward on 2026-03-08
+    NotesTime t = at("2026-03-07T15:00:00Z"); // 10:00 EST
+    ASSERT_EQ(nn_time_adjust(&t, 0, 0, 0, 1, 0, 0), 0);
+    EXPECT_EQ(text_of(t), "2026-03-08 10:00:00 -0400");
+    ASSERT_EQ(nn_time_adjust(&t, 0, 0, 0, -1, 0, 0), 0);
+    EXPECT_EQ(text_of(t), "2026-03-07 10:00:00 -0500");
+}
+
+TEST_F(StandIn, AdjustingSaturatesInsteadOfWrapping) {
+    NotesTime t = at("2026-12-01T12:00:00Z");
+    nn_time_adjust(&t, 0, 0, 0, -2147483647, 0, 0);
+    nn_time_adjust(&t, 0, 0, 0, -2147483647, 0, 0);
+    const std::int32_t earliest = nn_time_day_number(&t);
+    EXPECT_EQ(earliest, INT32_MIN);
+    nn_time_adjust(&t, 0, 0, 0, 2147483647, 0, 0);
+    nn_time_adjust(&t, 0, 0, 0, 2147483647, 0, 0);
+    nn_time_adjust(&t, 0, 0, 0, 2147483647, 0, 0);
+    EXPECT_EQ(nn_time_day_number(&t), INT32_MAX);
+    EXPECT_LE(text_of(t).size(), 80u);
+}
+
+TEST_F(StandIn, TimeTextIsLocalWithItsOffsetAndNotTerminated) {
+    set_zone("IST-5:30");
+    EXPECT_EQ(text_of(at("2026-12-01T20:00:00Z")), "2026-12-02 01:30:00 +0530");
+    NotesTime whole_day = at("2026-12-01T00:00:00Z");
+    whole_day.words[0] = 0xFFFFFFFF;
+    EXPECT_EQ(text_of(whole_day), "2026-12-01");
+
+    // A short buffer gets a cut text and the cut length, nothing beyond it.
+    char small[12];
+    std::memset(small, '#', sizeof small);
+    std::uint16_t length = 0;
+    const NotesTime t = at("2026-12-01T20:00:00Z");
+    nn_time_to_text(nullptr, nullptr, &t, small, 10, &length);
+    EXPECT_EQ(length, 10);
+    EXPECT_EQ(std::string(small, 12), "2026-12-02##");
+}
+
+TEST_F(StandIn, QueryReturnsAscendingIdsOfMatchingClassesSinceTheBound) {
+    make_notes_db(dir.file("q.nsf"), {{40, 0x0001, utc_ms("2026-11-30T00:00:00Z"), 1},
+                                      {8, 0x0008, utc_ms("2026-11-01T00:00:00Z"), 0},
+                                      {12, 0x8000, utc_ms("2026-11-30T00:00:00Z"), 1},
+                                      {16, 0x0000, utc_ms("2026-11-30T00:00:00Z"), 0},
+                                      {20, 0x0004, utc_ms("2026-11-29T00:00:00Z"), 0}});
+    exec_sql(dir.file("q.nsf"), "CREATE INDEX m ON notes (modified, deleted)");
+    DbHandle db = open("q.nsf");
+    NotesTime everything;
+    nn_time_constant(2, &everything);
+    NotesStatus status;
+    EXPECT_EQ(table_of(db, everything, &status),
+              (std::vector<std::uint32_t>{8, 20, 0x80000000u | 40}));
+    EXPECT_EQ(status, 0);
+
+    NotesTime since = at("2026-11-29T00:00:00Z");
+    since.words[0] = 0xFFFFFFFF; // the whole day
+    EXPECT_EQ(table_of(db, since, &status), (std::vector<std::uint32_t>{20, 0x80000000u | 40}));
+    since = at("2026-12-01T00:00:00Z");
+    EXPECT_TRUE(table_of(db, since, &status).empty());
+    EXPECT_EQ(status, 572);
+    nn_db_close(db);
+}
+
+TEST_F(StandIn, NoteInfoDescribesStubsAndReducesOddValues) {
+    make_notes_db(dir.file("i.nsf"), {{4, 0x10008, utc_ms("2026-11-30T10:00:00Z"), 1},
+                                      {8, 0x0001, utc_ms("2026-11-30T10:00:00Z"), 0},
+                                      {12, 0x0001, 9000000000000000000LL, 1},
+                                      {16, 0x0001, -9000000000000000000LL, 1}});
+    DbHandle db = open("i.nsf");
+    NoteOriginRecord origin;
+    NotesTime modified;
+    NoteClass note_class;
+    EXPECT_EQ(nn_note_info(db, 4, &origin, &modified, &note_class), 549);
+    EXPECT_EQ(note_class, 0x0008); // a 16-bit class
+    EXPECT_EQ(text_of(modified), "2026-11-30 10:00:00 +0000");
+    EXPECT_EQ(nn_note_info(db, 8, &origin, &modified, &note_class), 0);
+    EXPECT_NE(nn_note_info(db, 99, &origin, &modified, &note_class), 0);
+    EXPECT_NE(nn_note_info(db, 99, &origin, &modified, &note_class), 549);
+
+    // Times beyond what a time value holds are pinned to its ends.
+    EXPECT_EQ(nn_note_info(db, 12, &origin, &modified, &note_class), 549);
+    EXPECT_EQ(nn_time_day_number(&modified), INT32_MAX);
+    EXPECT_EQ(nn_note_info(db, 16, &origin, &modified, &note_class), 549);
+    EXPECT_EQ(nn_time_day_number(&modified), INT32_MIN);
+    nn_db_close(db);
+}
+
+TEST_F(StandIn, DeleteRemovesOnlyStubs) {
+    const std::vector<NoteRow> rows = {{4, 1, 1000, 1}, {8, 1, 2000, 0}};
+    make_notes_db(dir.file("d.nsf"), rows);
+    DbHandle db = open("d.nsf");
+    const NotesStatus live = nn_note_delete(db, 8, 0x0200);
+    const NotesStatus missing = nn_note_delete(db, 99, 0x0200);
+    const NotesStatus other_flags = nn_note_delete(db, 4, 0x0001);
+    EXPECT_NE(live, 0);
+    EXPECT_NE(missing, 0);
+    EXPECT_NE(other_flags, 0);
+    char text[256];
+    nn_status_text(0, live, text, 255);
+    EXPECT_STREQ(text, "Note is not a deletion stub; it was left in place");
+    EXPECT_EQ(read_notes(dir.file("d.nsf")), rows);
+
+    EXPECT_EQ(nn_note_delete(db, 4, 0x0200), 0);
+    EXPECT_NE(nn_note_delete(db, 4, 0x0200), 0); // already gone
+    nn_db_close(db);
+    EXPECT_EQ(read_notes(dir.file("d.nsf")), (std::vector<NoteRow>{{8, 1, 2000, 0}}));
+}
+
+TEST_F(StandIn, PathsUpTo255Characters) {
+    char path[256];
+    const std::string name255(255, 'n');
+    EXPECT_EQ(nn_build_db_path(0, "", name255.c_str(), path), 0);
+    EXPECT_EQ(std::string(path), name255);
+    EXPECT_NE(nn_build_db_path(0, "", (name255 + "x").c_str(), path), 0);
+    EXPECT_EQ(nn_build_db_path(0, "srv", std::string(250, 'd').c_str(), path), 0);
+    EXPECT_EQ(std::string(path), "srv!!" + std::string(250, 'd'));
+    EXPECT_NE(nn_build_db_path(0, "srv", std::string(251, 'd').c_str(), path), 0);
+    EXPECT_NE(nn_build_db_path(0, "a!!b", "db", path), 0);
+}
+
+TEST_F(StandIn, EveryCodeHasATextAndNoneIsMarkedShown) {
+    char text[256];
+    for (NotesStatus code = 1; code <= 0x3FFF; ++code) {
+        const std::uint16_t length = nn_status_text(0, code, text, 255);
+        ASSERT_GT(length, 0) << code;
+        ASSERT_EQ(std::strlen(text), length) << code;
+    }
+    nn_status_text(0, 1234, text, 255);
+    EXPECT_STREQ(text, "Unknown error (status 1234)");
+}
+
+TEST_F(StandIn, InjectedFaultsHitTheNthCallOnly) {
+    nn_notes_term();
+    setenv("NOTES_FAIL", "build_db_path#2=0x1F,db_version=7", 1);
+    char prog[] = "test";
+    char* argv[] = {prog, nullptr};
+    ASSERT_EQ(nn_notes_init(1, argv), 0);
+    char path[256];
+    EXPECT_EQ(nn_build_db_path(0, "", "a", path), 0);
+    EXPECT_EQ(nn_build_db_path(0, "", "a", path), 0x1F);
+    EXPECT_EQ(nn_build_db_path(0, "", "a", path), 0);
+    std::uint16_t version;
+    EXPECT_EQ(nn_db_version(0, &version), 7);
+    EXPECT_EQ(nn_db_version(0, &version), 7);
+    unsetenv("NOTES_FAIL");
+}
+
+} // namespace
