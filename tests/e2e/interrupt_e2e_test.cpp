@@ -4,7 +4,7 @@
 
 #include <csignal>
 #include <filesystem>
-#include <regex>
+#include <string>
 
 namespace {
 
@@ -47,9 +47,17 @@ class Interrupt : public ToolTest {
 
 // The number of records the final line says were searched, or -1.
 int searched(const std::string& out) {
-    std::smatch m;
-    static const std::regex final_line("\n(\\d+) of 3000 records searched\n");
-    return std::regex_search(out, m, final_line) ? std::stoi(m[1]) : -1;
+    const std::string tail = " of 3000 records searched\n";
+    const std::size_t at = out.rfind(tail);
+    if (at == std::string::npos) {
+        return -1;
+    }
+    const std::size_t start = out.rfind('\n', at);
+    const std::string digits = out.substr(start + 1, at - start - 1);
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) {
+        return -1;
+    }
+    return std::stoi(digits);
 }
 
 TEST_F(Interrupt, EachConsoleSignalStopsTheWalkAndKeepsTheTotals) {
