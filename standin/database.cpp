@@ -15,8 +15,11 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <compare>
+#include <cstddef>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -56,12 +59,59 @@ struct Database {
 };
 
 // IDs are stored in fixed chunks: no reallocation, no doubling slack.
-constexpr std::size_t CHUNK_IDS = std::size_t{1} << 16;
+constexpr int CHUNK_SHIFT = 16;
+constexpr std::size_t CHUNK_IDS = std::size_t{1} << CHUNK_SHIFT;
+
+// A position in a chunked table of IDs, random-access so that std::sort can
+// order the table in place, with no second copy of it.
+struct IdPosition {
+    using iterator_category = std::random_access_iterator_tag;
+    using value_type = std::uint32_t;
+    using difference_type = std::ptrdiff_t;
+    using pointer = std::uint32_t*;
+    using reference = std::uint32_t&;
+
+    std::unique_ptr<std::uint32_t[]>* chunks = nullptr;
+    difference_type at = 0;
+
+    reference operator*() const { return chunks[at >> CHUNK_SHIFT][at & (CHUNK_IDS - 1)]; }
+    reference operator[](difference_type n) const { return *(*this + n); }
+    IdPosition& operator++() { return *this += 1; }
+    IdPosition& operator--() { return *this -= 1; }
+    IdPosition operator++(int) {
+        IdPosition before = *this;
+        ++at;
+        return before;
+    }
+    IdPosition operator--(int) {
+        IdPosition before = *this;
+        --at;
+        return before;
+    }
+    IdPosition& operator+=(difference_type n) {
+        at += n;
+        return *this;
+    }
+    IdPosition& operator-=(difference_type n) {
+        at -= n;
+        return *this;
+    }
+    friend IdPosition operator+(IdPosition p, difference_type n) { return p += n; }
+    friend IdPosition operator+(difference_type n, IdPosition p) { return p += n; }
+    friend IdPosition operator-(IdPosition p, difference_type n) { return p -= n; }
+    friend difference_type operator-(const IdPosition& a, const IdPosition& b) {
+        return a.at - b.at;
+    }
+    friend bool operator==(const IdPosition& a, const IdPosition& b) { return a.at == b.at; }
+    friend auto operator<=>(const IdPosition& a, const IdPosition& b) { return a.at <=> b.at; }
+};
 
 struct IdTable {
     std::vector<std::unique_ptr<std::uint32_t[]>> chunks;
     std::uint32_t count = 0;
     std::uint32_t cursor = 0;
+    std::uint32_t last = 0;
+    bool sorted = true;
 
     bool add(std::uint32_t id) {
         if (count % CHUNK_IDS == 0) {
@@ -70,9 +120,24 @@ struct IdTable {
                 return false;
             }
         }
+        if (count != 0 && (id & ~STUB_FLAG) < (last & ~STUB_FLAG)) {
+            sorted = false;
+        }
         chunks[count / CHUNK_IDS][count % CHUNK_IDS] = id;
+        last = id;
         ++count;
         return true;
+    }
+
+    // Puts the IDs in ascending order, if they came in any other.
+    void sort() {
+        if (!sorted) {
+            IdPosition first{chunks.data(), 0};
+            std::sort(first, first + count, [](std::uint32_t a, std::uint32_t b) {
+                return (a & ~STUB_FLAG) < (b & ~STUB_FLAG);
+            });
+            sorted = true;
+        }
     }
 };
 
@@ -452,8 +517,11 @@ NotesStatus nn_db_modified_ids(DbHandle handle, std::uint16_t class_mask, NotesT
     }
     end_read_transaction(db);
     const bool bounded = !time_is_wildcard(since);
+    // A bounded query is left free to use an index on the modification time,
+    // which hands the rows over in time order; they are sorted here, which
+    // costs far less than a scan of the whole table or a sort in SQLite.
     const char* sql = bounded ? "SELECT note_id, deleted FROM notes "
-                                "WHERE (class & ?1) != 0 AND modified >= ?2 ORDER BY note_id"
+                                "WHERE modified >= ?2 AND (class & ?1) != 0"
                               : "SELECT note_id, deleted FROM notes "
                                 "WHERE (class & ?1) != 0 ORDER BY note_id";
     sqlite3_stmt* stmt = nullptr;
@@ -495,6 +563,7 @@ NotesStatus nn_db_modified_ids(DbHandle handle, std::uint16_t class_mask, NotesT
     if (table->count == 0) {
         return ST_NO_MODIFIED;
     }
+    table->sort();
     *table_out = store(g_tables, std::move(table));
     return ST_OK;
 }

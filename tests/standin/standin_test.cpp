@@ -124,12 +124,13 @@ TEST_F(StandIn, TimeTextIsLocalWithItsOffsetAndNotTerminated) {
 }
 
 TEST_F(StandIn, QueryReturnsAscendingIdsOfMatchingClassesSinceTheBound) {
-    make_notes_db(dir.file("q.nsf"), {{40, 0x0001, utc_ms("2026-11-30T00:00:00Z"), 1},
+    // Times run against IDs, so that an index on the time gives another order.
+    make_notes_db(dir.file("q.nsf"), {{40, 0x0001, utc_ms("2026-11-29T00:00:00Z"), 1},
                                       {8, 0x0008, utc_ms("2026-11-01T00:00:00Z"), 0},
                                       {12, 0x8000, utc_ms("2026-11-30T00:00:00Z"), 1},
                                       {16, 0x0000, utc_ms("2026-11-30T00:00:00Z"), 0},
-                                      {20, 0x0004, utc_ms("2026-11-29T00:00:00Z"), 0}});
-    exec_sql(dir.file("q.nsf"), "CREATE INDEX m ON notes (modified, deleted)");
+                                      {20, 0x0004, utc_ms("2026-11-30T00:00:00Z"), 0}});
+    exec_sql(dir.file("q.nsf"), "CREATE INDEX m ON notes (modified, deleted, class)");
     DbHandle db = open("q.nsf");
     NotesTime everything;
     nn_time_constant(2, &everything);
@@ -144,6 +145,27 @@ TEST_F(StandIn, QueryReturnsAscendingIdsOfMatchingClassesSinceTheBound) {
     since = at("2026-12-01T00:00:00Z");
     EXPECT_TRUE(table_of(db, since, &status).empty());
     EXPECT_EQ(status, 572);
+    nn_db_close(db);
+}
+
+// A bounded query over many chunks of IDs, read through the time index in
+// the reverse of ID order, still gives every ID once, in ascending order.
+TEST_F(StandIn, BoundedQueryThroughTheTimeIndexIsSortedAcrossChunks) {
+    const int count = 200000;
+    std::vector<NoteRow> rows;
+    const std::int64_t newest = utc_ms("2026-11-30T00:00:00Z");
+    for (int i = 1; i <= count; ++i) {
+        rows.push_back({i, 1, newest - i * std::int64_t{1000}, i % 7 == 0 ? 1 : 0});
+    }
+    make_notes_db(dir.file("big.nsf"), rows);
+    exec_sql(dir.file("big.nsf"), "CREATE INDEX m ON notes (modified, deleted, class)");
+    DbHandle db = open("big.nsf");
+    NotesStatus status;
+    const std::vector<std::uint32_t> ids = table_of(db, at("2026-11-01T00:00:00Z"), &status);
+    ASSERT_EQ(ids.size(), static_cast<std::size_t>(count));
+    for (int i = 1; i <= count; ++i) {
+        ASSERT_EQ(ids[i - 1], static_cast<std::uint32_t>(i) | (i % 7 == 0 ? 0x80000000u : 0u));
+    }
     nn_db_close(db);
 }
 
