@@ -125,6 +125,10 @@ void close_all_databases();
 // Appends a line to the NOTES_TRACE file, when set.
 void trace(const std::string& line);
 
+// "op=N ..." for every operation: how often each was called since the
+// runtime's settings were loaded.
+std::string call_counts();
+
 // Copies text into a caller's buffer of buffer_max characters (plus room for
 // a terminator when terminate is set); returns the length copied.
 std::uint16_t copy_text(const std::string& text, char* buffer, int buffer_max, bool terminate);

@@ -126,12 +126,14 @@ void nn_notes_program_end(int, char**) {
 void nn_notes_term() {
     enter(OP_NOTES_TERM);
     if (!g_started) {
+        trace("term without init");
         return;
     }
-    // Report what the program left open, then release it as the runtime's end
-    // would.
+    // Report what the program left open and how often it called each
+    // operation, then release what is left as the runtime's end would.
     trace("term databases=" + std::to_string(open_database_count()) + " tables=" +
           std::to_string(open_table_count()) + " programs=" + std::to_string(g_programs));
+    trace("calls " + call_counts());
     close_all_databases();
     g_started = false;
 }

@@ -247,6 +247,19 @@ void trace(const std::string& line) {
     }
 }
 
+std::string call_counts() {
+    std::string text;
+    for (int i = 0; i < OP_COUNT; ++i) {
+        if (i != 0) {
+            text += ' ';
+        }
+        text += op_names[i];
+        text += '=';
+        text += std::to_string(g_calls[i]);
+    }
+    return text;
+}
+
 std::uint16_t copy_text(const std::string& text, char* buffer, int buffer_max, bool terminate) {
     if (buffer == nullptr || buffer_max <= 0) {
         return 0;

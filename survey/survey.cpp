@@ -103,7 +103,7 @@ NotesStatus scan_stubs(DbHandle db, NotesTime start, NotesTime end, std::int32_t
 
     // With a start bound, only notes modified since the day before the
     // window's start can be in it.
-    NotesTime since;
+    NotesTime since{};
     if (run_settings.start_days > 0) {
         since = start;
         time_adjust(&since, 0, 0, 0, -1, 0, 0);
@@ -147,6 +147,10 @@ NotesStatus scan_stubs(DbHandle db, NotesTime start, NotesTime end, std::int32_t
             if (fetch_info) {
                 NoteOriginRecord origin;
                 info_status = note_info(db, note_id, &origin, &modified, &note_class);
+                // Should the library leave the normalised time unwritten, the
+                // stub is tested with its time as returned, never with a
+                // placeholder date that could put it inside the window.
+                deleted = modified;
                 time_normalize(&modified, 0, &deleted);
             }
             if (stub_in_window(window, info_status, deleted)) {
@@ -221,10 +225,13 @@ NotesStatus survey_main(int argc, char** argv) {
         return STATUS_FAILURE_SHOWN;
     }
 
-    NotesTime now;
-    NotesTime start;
-    NotesTime end;
+    // The time operations' results are not tested; every value starts as a
+    // copy of its input so that an operation that fails without writing its
+    // output leaves a defined time behind, never stack garbage.
+    NotesTime now{};
     time_now(&now);
+    NotesTime start = now;
+    NotesTime end = now;
     if (settings.start_days < 0) {
         time_constant(TIME_CONSTANT_WILDCARD, &start);
     } else {
