@@ -15,6 +15,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <bit>
 #include <compare>
 #include <cstddef>
 #include <cstring>
@@ -129,16 +130,69 @@ struct IdTable {
         return true;
     }
 
-    // Puts the IDs in ascending order, if they came in any other.
+    // Puts the IDs in ascending order, if they came in any other. A radix
+    // sort from the leading bits down, in place: each pass spreads a range
+    // over 256 buckets by the next eight bits, and buckets grown small are
+    // finished by comparison.
     void sort() {
-        if (!sorted) {
-            IdPosition first{chunks.data(), 0};
-            std::sort(first, first + count, [](std::uint32_t a, std::uint32_t b) {
-                return (a & ~STUB_FLAG) < (b & ~STUB_FLAG);
-            });
-            sorted = true;
+        if (sorted || count < 2) {
+            return;
+        }
+        std::uint32_t low = UINT32_MAX, high = 0;
+        for (std::uint32_t i = 0; i < count; ++i) {
+            const std::uint32_t id = at(i) & ~STUB_FLAG;
+            low = std::min(low, id);
+            high = std::max(high, id);
+        }
+        const int width = std::bit_width(high - low);
+        spread(0, count, low, width > 8 ? width - 8 : 0);
+        sorted = true;
+    }
+
+    // One radix pass over [begin, end) on the eight bits of (id - low) above
+    // shift, then the same on each bucket.
+    void spread(std::uint32_t begin, std::uint32_t end, std::uint32_t low, int shift) {
+        auto digit = [low, shift](std::uint32_t id) {
+            return (((id & ~STUB_FLAG) - low) >> shift) & 0xFF;
+        };
+        std::uint32_t next[257] = {};
+        for (std::uint32_t i = begin; i < end; ++i) {
+            ++next[digit(at(i)) + 1];
+        }
+        next[0] = begin;
+        std::uint32_t limit[256];
+        for (int b = 0; b < 256; ++b) {
+            next[b + 1] += next[b];
+            limit[b] = next[b + 1];
+        }
+        // Each ID is carried to the next free place of its bucket, and the one
+        // found there carried on in turn, until the bucket is full.
+        for (int b = 0; b < 256; ++b) {
+            while (next[b] < limit[b]) {
+                std::uint32_t id = at(next[b]);
+                for (std::uint32_t home = digit(id); home != static_cast<std::uint32_t>(b);
+                     home = digit(id)) {
+                    std::swap(id, at(next[home]++));
+                }
+                at(next[b]++) = id;
+            }
+        }
+        std::uint32_t from = begin;
+        for (int b = 0; b < 256; ++b) {
+            const std::uint32_t to = limit[b];
+            if (to - from > 64 && shift > 0) {
+                spread(from, to, low, shift > 8 ? shift - 8 : 0);
+            } else if (to - from > 1) {
+                IdPosition first{chunks.data(), 0};
+                std::sort(first + from, first + to, [](std::uint32_t x, std::uint32_t y) {
+                    return (x & ~STUB_FLAG) < (y & ~STUB_FLAG);
+                });
+            }
+            from = to;
         }
     }
+
+    std::uint32_t& at(std::uint32_t i) { return chunks[i >> CHUNK_SHIFT][i & (CHUNK_IDS - 1)]; }
 };
 
 std::vector<std::unique_ptr<Database>> g_databases; // handle = index + 1

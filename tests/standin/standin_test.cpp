@@ -149,23 +149,27 @@ TEST_F(StandIn, QueryReturnsAscendingIdsOfMatchingClassesSinceTheBound) {
 }
 
 // A bounded query over many chunks of IDs, read through the time index in
-// the reverse of ID order, still gives every ID once, in ascending order.
+// an order unrelated to the IDs, still gives every ID once, in ascending order.
 TEST_F(StandIn, BoundedQueryThroughTheTimeIndexIsSortedAcrossChunks) {
     const int count = 200000;
     std::vector<NoteRow> rows;
     const std::int64_t newest = utc_ms("2026-11-30T00:00:00Z");
     for (int i = 1; i <= count; ++i) {
-        rows.push_back({i, 1, newest - i * std::int64_t{1000}, i % 7 == 0 ? 1 : 0});
+        // Times a permutation of the IDs: the index order is scrambled.
+        const std::int64_t rank = (i * std::int64_t{7919}) % count;
+        rows.push_back({i, 1, newest - rank * 1000, i % 7 == 0 ? 1 : 0});
     }
+    rows.push_back({2147483647, 1, newest, 1}); // the highest ID there can be
     make_notes_db(dir.file("big.nsf"), rows);
     exec_sql(dir.file("big.nsf"), "CREATE INDEX m ON notes (modified, deleted, class)");
     DbHandle db = open("big.nsf");
     NotesStatus status;
     const std::vector<std::uint32_t> ids = table_of(db, at("2026-11-01T00:00:00Z"), &status);
-    ASSERT_EQ(ids.size(), static_cast<std::size_t>(count));
+    ASSERT_EQ(ids.size(), static_cast<std::size_t>(count) + 1);
     for (int i = 1; i <= count; ++i) {
         ASSERT_EQ(ids[i - 1], static_cast<std::uint32_t>(i) | (i % 7 == 0 ? 0x80000000u : 0u));
     }
+    EXPECT_EQ(ids.back(), 0xFFFFFFFFu);
     nn_db_close(db);
 }
 
