@@ -21,7 +21,8 @@ class ToolTest : public ::testing::Test {
         {"NOTES_DATA", dir.path()}, {"NOTES_NOW", E2E_NOW}, {"TZ", "UTC0"}};
 
     // Runs the tool in the data directory; checks that nothing reached
-    // standard error.
+    // standard error. The output of the Windows build is taken back from text
+    // mode, for the watcher and in the result alike.
     ProcessResult run(const std::vector<std::string>& args, ProcessOptions options = {}) {
         std::vector<std::string> argv = tool_command();
         argv.insert(argv.end(), args.begin(), args.end());
@@ -31,7 +32,16 @@ class ToolTest : public ::testing::Test {
         if (options.cwd.empty()) {
             options.cwd = dir.path();
         }
+        const bool windows = tool_is_windows();
+        if (windows && options.watch) {
+            options.watch = [watch = options.watch](int pid, const std::string& out) {
+                watch(pid, from_text_mode(out));
+            };
+        }
         ProcessResult result = run_process(argv, options);
+        if (windows) {
+            result.out = from_text_mode(result.out);
+        }
         EXPECT_EQ(result.err, "");
         return result;
     }

@@ -3,6 +3,7 @@
 #include "tests/e2e/e2e_fixture.h"
 
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -71,6 +72,11 @@ TEST_F(Interrupt, EachConsoleSignalStopsTheWalkAndKeepsTheTotals) {
         {SIGTERM, "Process terminated with CTRL-SHUTDOWN\n"},
     };
     for (const auto& c : cases) {
+        // Wine makes a console event (CTRL_C_EVENT) of SIGINT alone; the
+        // other signals end Wine itself and say nothing about the tool.
+        if (tool_is_windows() && c.signal_number != SIGINT) {
+            continue;
+        }
         SCOPED_TRACE(c.line);
         make_database(); // a fresh file for each run
         ProcessResult r = run_interrupted({c.signal_number});
@@ -113,24 +119,34 @@ TEST_F(Interrupt, TwoInterruptsPrintTwoLinesAndStopOnce) {
 }
 
 // Before the handler is installed a console signal ends the process as it
-// would any program.
+// would any program. The signal goes as soon as the runtime has started (its
+// trace says so), while the registration of the program is held up.
 TEST_F(Interrupt, SignalsBeforeTheHandlerEndTheProcessByDefault) {
     env["NOTES_DELAY"] = "notes_program_begin=3000000";
+    env["NOTES_TRACE"] = dir.file("trace");
     for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
         SCOPED_TRACE(signal_number);
+        std::remove(dir.file("trace").c_str());
         ProcessOptions options;
-        auto started = std::chrono::steady_clock::now();
         bool sent = false;
         options.watch = [&](int pid, const std::string&) {
-            if (!sent &&
-                std::chrono::steady_clock::now() - started > std::chrono::milliseconds(300)) {
+            if (!sent && read_file(dir.file("trace")).find("init") != std::string::npos) {
                 kill(pid, signal_number);
                 sent = true;
             }
         };
         ProcessResult r = run({"Mail01", "big.nsf"}, options);
-        EXPECT_EQ(r.term_signal, signal_number);
+        EXPECT_TRUE(sent);
         EXPECT_EQ(r.out, "");
+        EXPECT_EQ(read_file(dir.file("trace")).find("term"), std::string::npos)
+            << "the run went on to its end";
+        if (tool_is_windows() && signal_number == SIGINT) {
+            // Wine hands SIGINT to Windows as CTRL_C_EVENT, whose default
+            // handling ends the process with an exit status, not a signal.
+            EXPECT_EQ(r.term_signal, 0);
+        } else {
+            EXPECT_EQ(r.term_signal, signal_number);
+        }
     }
 }
 

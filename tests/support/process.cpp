@@ -28,6 +28,22 @@ std::vector<std::string> tool_command() {
     return words;
 }
 
+bool tool_is_windows() {
+    const char* windows = std::getenv("TARNWICK_E2E_WINDOWS");
+    return windows != nullptr && std::strcmp(windows, "1") == 0;
+}
+
+std::string from_text_mode(const std::string& printed) {
+    std::string text;
+    text.reserve(printed.size());
+    for (std::size_t i = 0; i < printed.size(); ++i) {
+        if (!(printed[i] == '\r' && i + 1 < printed.size() && printed[i + 1] == '\n')) {
+            text += printed[i];
+        }
+    }
+    return text;
+}
+
 ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOptions& options) {
     int out_pipe[2];
     int err_pipe[2];

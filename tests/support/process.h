@@ -28,3 +28,13 @@ ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOpt
 // The tool under test: TARNWICK_E2E_COMMAND (words separated by spaces, for
 // example a Wine launcher and a Windows binary) or the built binary.
 std::vector<std::string> tool_command();
+
+// True when TARNWICK_E2E_WINDOWS is set to 1: the tool under test is the
+// Windows build (run through Wine), whose C runtime writes standard output in
+// text mode and which hears only SIGINT as a console event.
+bool tool_is_windows();
+
+// Undoes the text mode of the Windows C runtime, which writes every "\n" as
+// "\r\n": each "\r\n" becomes "\n" again, so that the output is byte for
+// byte what the same printf calls write on POSIX.
+std::string from_text_mode(const std::string& printed);
