@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Builds tarnwick.exe and the stand-in nNOTES.dll for 64-bit Windows and tests
+# them on this Linux machine:
+#   - CTest in build-windows/ reads the binaries' import and export tables:
+#     the tool imports exactly its 24 operations from nNOTES.dll, by ordinal;
+#   - the end-to-end tests of a Linux build run tarnwick.exe under Wine, with
+#     the stand-in DLL beside it, on the same database files as on Linux.
+#
+#   scripts/test-windows.sh [LINUX_BUILD]
+#
+# LINUX_BUILD is the Linux build whose end-to-end tests drive the Windows tool
+# (default build/, as scripts/test.sh leaves it; configured if need be).
+# Needs g++-mingw-w64-x86-64-posix, binutils-mingw-w64-x86-64, wine64 and
+# npm (which fetches SQLite's amalgamation once, into ~/.cache/tarnwick).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+linux_build=${1:-build}
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
+start=$SECONDS
+
+# The tests split the command they run at spaces.
+case "$root" in
+*" "*)
+  echo "scripts/test-windows.sh: the checkout's path must not contain spaces: $root"
+  exit 1
+  ;;
+esac
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/tarnwick-wine.XXXXXX")
+# A prefix of its own, quiet, and without the Mono and Gecko installers.
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+cleanup() {
+  exec 9>&- || true
+  "$wineserver" -k 2>/dev/null || true
+  "$wineserver" -w 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Wine makes its prefix while SQLite compiles.
+"$wine" wineboot -i >"$work/wineboot.log" 2>&1 &
+boot=$!
+
+cmake --preset windows >/dev/null
+cmake --build --preset windows
+ctest --preset windows
+
+if [ ! -f "$linux_build/CMakeCache.txt" ]; then
+  cmake -S . -B "$linux_build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+fi
+cmake --build "$linux_build" --target e2e_tests -j2
+
+if ! wait "$boot"; then
+  cat "$work/wineboot.log"
+  echo "scripts/test-windows.sh: wineboot failed"
+  exit 1
+fi
+
+# One Wine process lives as long as the tests (a pause that waits on a pipe
+# nobody writes to): with it Wine's server and services stay up, so no run
+# starts while they are shutting down, and none pays for starting them.
+mkfifo "$work/hold"
+"$wine" cmd.exe /c pause <"$work/hold" >/dev/null 2>&1 &
+exec 9>"$work/hold"
+
+TARNWICK_E2E_COMMAND="$wine $root/build-windows/tarnwick.exe" TARNWICK_E2E_WINDOWS=1 \
+  "$linux_build/tests/e2e_tests"
+
+echo "Windows build and tests: $((SECONDS - start)) s"
