@@ -125,7 +125,7 @@ TEST_F(HostileInput, OddNamesAreUsedAsGivenOrRefusedClearly) {
         EXPECT_EQ(r.out, c.out);
         EXPECT_EQ(r.exit_code, c.exit_code);
         EXPECT_EQ(r.term_signal, 0);
-        EXPECT_EQ(snapshot(dir.path()), before) << "the run created or changed a file";
+        EXPECT_TRUE(snapshot(dir.path()) == before) << "the run created or changed a file";
     }
 }
 
@@ -164,7 +164,7 @@ TEST_F(HostileInput, StrangeRowsAreListedNotTrustedAndNeverWritten) {
         ProcessResult r = run({"odd.nsf", "/l", c.window});
         EXPECT_EQ(r.out, c.out);
         EXPECT_EQ(r.exit_code, 0);
-        EXPECT_EQ(read_file(db("odd.nsf")), before);
+        EXPECT_TRUE(read_file(db("odd.nsf")) == before) << "the file changed";
     }
 }
 
@@ -181,8 +181,11 @@ TEST_F(HostileInput, BadIdsVersionsAndDamagedFilesFailClearlyAndChangeNothing) {
     }
     // A page of the notes table overwritten with garbage, and a file cut
     // short: SQLite sees the damage in the walk or at the open.
-    ASSERT_EQ(
-        run_process({NOTESDB_MAKE, db("big.nsf"), "--notes", "3000", "--plain"}, {}).exit_code, 0);
+    ASSERT_EQ(run_process({NOTESDB_MAKE, db("big.nsf"), "--notes", "3000", "--plain", "--now",
+                           "2026-06-01T00:00:00Z"},
+                          {})
+                  .exit_code,
+              0);
     std::string damaged = read_file(db("big.nsf"));
     const std::string cut = damaged.substr(0, damaged.size() / 2 / 4096 * 4096);
     damaged.replace(3 * 4096 + 100, 4, "\xff\xff\xff\xff");
@@ -214,7 +217,7 @@ TEST_F(HostileInput, BadIdsVersionsAndDamagedFilesFailClearlyAndChangeNothing) {
         ProcessResult r = run({c.name, "/r", "/s:0", "/e:0"});
         EXPECT_EQ(r.out, c.out);
         EXPECT_EQ(r.exit_code, c.exit_code);
-        EXPECT_EQ(read_file(db(c.name)), before);
+        EXPECT_TRUE(read_file(db(c.name)) == before) << "the file changed";
     }
 }
 
