@@ -22,6 +22,7 @@
 #include <filesystem>
 #include <iterator>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -48,11 +49,29 @@ enum Access {
     ACCESS_MANAGER
 };
 
+// What a bounded query saw of a deletion stub, kept to answer note_info.
+struct StubInfo {
+    std::uint32_t id;
+    std::uint16_t note_class;
+    std::int64_t modified;
+};
+
+// At most this many stubs' information is kept from one query (16 bytes each).
+constexpr std::size_t MAX_KEPT_STUBS = std::size_t{1} << 22;
+
 struct Database {
     sqlite3* conn = nullptr;
     sqlite3_stmt* info = nullptr;
     sqlite3_stmt* remove = nullptr;
     sqlite3_stmt* kind = nullptr;
+    sqlite3_stmt* data_version = nullptr;
+    // A bounded query reads each stub's class and time from the index anyway;
+    // they are kept, in ID order, so that the note_info that follows for each
+    // stub needs no second read of the file. They are good only while the
+    // file is as it was read: until any write of ours, and as long as the data
+    // version shows no commit by another connection.
+    std::vector<StubInfo> kept_stubs;
+    std::int64_t kept_version = 0;
     Access access = ACCESS_NONE;
     int reads_in_transaction = -1; // -1: no read transaction open
     bool removal_ready = false;    // journal mode and durability set for removal
@@ -266,11 +285,42 @@ void end_read_transaction(Database* db) {
     }
 }
 
+void forget_stubs(Database* db) {
+    std::vector<StubInfo>().swap(db->kept_stubs);
+}
+
+// The connection's data version: it changes when another connection commits.
+bool read_data_version(Database* db, std::int64_t* version) {
+    const bool ok = sqlite3_step(db->data_version) == SQLITE_ROW;
+    if (ok) {
+        *version = sqlite3_column_int64(db->data_version, 0);
+    }
+    sqlite3_reset(db->data_version);
+    return ok;
+}
+
+// Keeps one stub's information; false once there are too many to keep.
+bool keep_stub(Database* db, std::uint32_t id, std::int64_t note_class, std::int64_t modified) {
+    if (db->kept_stubs.size() >= MAX_KEPT_STUBS) {
+        forget_stubs(db);
+        return false;
+    }
+    try {
+        db->kept_stubs.push_back({id, static_cast<std::uint16_t>(note_class & 0xFFFF), modified});
+    } catch (const std::bad_alloc&) {
+        forget_stubs(db);
+        return false;
+    }
+    return true;
+}
+
 void close_database(Database* db) {
     end_read_transaction(db);
+    forget_stubs(db);
     sqlite3_finalize(db->info);
     sqlite3_finalize(db->remove);
     sqlite3_finalize(db->kind);
+    sqlite3_finalize(db->data_version);
     if (!db->restore_journal.empty()) {
         exec(db->conn, "PRAGMA query_only=0");
         std::string sql = "PRAGMA journal_mode=" + db->restore_journal;
@@ -351,9 +401,10 @@ NotesStatus check_database(Database* db) {
         "SELECT class, modified, deleted FROM notes WHERE note_id = ?1",
         "DELETE FROM notes WHERE note_id = ?1 AND deleted = 1",
         "SELECT deleted FROM notes WHERE note_id = ?1",
+        "PRAGMA data_version",
     };
-    sqlite3_stmt** targets[] = {&db->info, &db->remove, &db->kind};
-    for (int i = 0; i < 3; ++i) {
+    sqlite3_stmt** targets[] = {&db->info, &db->remove, &db->kind, &db->data_version};
+    for (int i = 0; i < 4; ++i) {
         rc = sqlite3_prepare_v3(db->conn, statements[i], -1, SQLITE_PREPARE_PERSISTENT, targets[i],
                                 nullptr);
         if (rc != SQLITE_OK) {
@@ -570,11 +621,12 @@ NotesStatus nn_db_modified_ids(DbHandle handle, std::uint16_t class_mask, NotesT
         return db == nullptr ? ST_INVALID_HANDLE : ST_INVALID_ARGUMENT;
     }
     end_read_transaction(db);
+    forget_stubs(db);
     const bool bounded = !time_is_wildcard(since);
     // A bounded query is left free to use an index on the modification time,
     // which hands the rows over in time order; they are sorted here, which
     // costs far less than a scan of the whole table or a sort in SQLite.
-    const char* sql = bounded ? "SELECT note_id, deleted FROM notes "
+    const char* sql = bounded ? "SELECT note_id, deleted, class, modified FROM notes "
                                 "WHERE modified >= ?2 AND (class & ?1) != 0"
                               : "SELECT note_id, deleted FROM notes "
                                 "WHERE (class & ?1) != 0 ORDER BY note_id";
@@ -583,6 +635,9 @@ NotesStatus nn_db_modified_ids(DbHandle handle, std::uint16_t class_mask, NotesT
     if (rc != SQLITE_OK) {
         return from_sqlite(rc);
     }
+    // One read transaction for the query and the data version it was read at.
+    const bool in_transaction = exec(db->conn, "BEGIN") == SQLITE_OK;
+    bool keep = bounded && in_transaction;
     sqlite3_bind_int(stmt, 1, class_mask);
     if (bounded) {
         sqlite3_bind_int64(stmt, 2, time_to_ms(since));
@@ -598,6 +653,8 @@ NotesStatus nn_db_modified_ids(DbHandle handle, std::uint16_t class_mask, NotesT
         std::uint32_t entry = static_cast<std::uint32_t>(id);
         if (sqlite3_column_int64(stmt, 1) != 0) {
             entry |= STUB_FLAG;
+            keep = keep && keep_stub(db, entry & ~STUB_FLAG, sqlite3_column_int64(stmt, 2),
+                                     sqlite3_column_int64(stmt, 3));
         }
         if (!table->add(entry)) {
             status = ST_NO_MEMORY;
@@ -608,6 +665,16 @@ NotesStatus nn_db_modified_ids(DbHandle handle, std::uint16_t class_mask, NotesT
         status = from_sqlite(rc);
     }
     sqlite3_finalize(stmt);
+    keep = keep && status == ST_OK && read_data_version(db, &db->kept_version);
+    if (in_transaction) {
+        exec(db->conn, "COMMIT");
+    }
+    if (keep) {
+        std::sort(db->kept_stubs.begin(), db->kept_stubs.end(),
+                  [](const StubInfo& a, const StubInfo& b) { return a.id < b.id; });
+    } else {
+        forget_stubs(db);
+    }
     if (status != ST_OK) {
         return status;
     }
@@ -672,9 +739,33 @@ NotesStatus nn_note_info(DbHandle handle, NoteId id, NoteOriginRecord* origin_ou
     }
     if (db->reads_in_transaction < 0 && exec(db->conn, "BEGIN") == SQLITE_OK) {
         db->reads_in_transaction = 0;
+        // The kept stubs stand only while no other connection has committed.
+        std::int64_t version = 0;
+        if (!db->kept_stubs.empty() &&
+            (!read_data_version(db, &version) || version != db->kept_version)) {
+            forget_stubs(db);
+        }
     }
     if (db->reads_in_transaction >= 0) {
         ++db->reads_in_transaction;
+    }
+    if (!db->kept_stubs.empty()) {
+        auto kept =
+            std::lower_bound(db->kept_stubs.begin(), db->kept_stubs.end(), id,
+                             [](const StubInfo& stub, NoteId wanted) { return stub.id < wanted; });
+        if (kept != db->kept_stubs.end() && kept->id == id) {
+            if (origin_out != nullptr) {
+                std::memset(origin_out, 0, sizeof *origin_out);
+                origin_out->words[0] = id;
+            }
+            if (class_out != nullptr) {
+                *class_out = kept->note_class;
+            }
+            if (modified_out != nullptr) {
+                *modified_out = time_from_ms(kept->modified);
+            }
+            return ST_NOTE_DELETED;
+        }
     }
     sqlite3_bind_int64(db->info, 1, id);
     int rc = sqlite3_step(db->info);
@@ -714,6 +805,7 @@ NotesStatus nn_note_delete(DbHandle handle, NoteId id, std::uint32_t update_flag
         return ST_NOT_AUTHORIZED;
     }
     end_read_transaction(db);
+    forget_stubs(db); // what was read may change from here on
     if (NotesStatus status = prepare_removal(db)) {
         return status;
     }

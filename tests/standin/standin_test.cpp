@@ -173,6 +173,64 @@ TEST_F(StandIn, BoundedQueryThroughTheTimeIndexIsSortedAcrossChunks) {
     nn_db_close(db);
 }
 
+// After a bounded query, note information kept from it must answer exactly
+// as a read of the file would, and give way to the file once it changes.
+TEST_F(StandIn, NoteInfoAfterABoundedQueryFollowsTheFile) {
+    const std::vector<NoteRow> rows = {{4, 0x10008, utc_ms("2026-11-30T10:00:00Z"), 1},
+                                       {8, 0x0001, utc_ms("2026-11-30T11:00:00Z"), 0},
+                                       {12, 0x0001, 9000000000000000000LL, 1},
+                                       {16, 0x0004, utc_ms("2026-11-29T10:00:00Z"), 1},
+                                       {20, 0x0004, utc_ms("2026-11-28T10:00:00Z"), 1}};
+    make_notes_db(dir.file("k.nsf"), rows);
+    exec_sql(dir.file("k.nsf"), "CREATE INDEX m ON notes (modified, deleted, class)");
+    struct Answer {
+        NotesStatus status;
+        NoteClass note_class;
+        std::int32_t day;
+        bool operator==(const Answer&) const = default;
+    };
+    auto info = [](DbHandle db, NoteId id) {
+        NoteOriginRecord origin;
+        NotesTime modified{};
+        NoteClass note_class = 0;
+        const NotesStatus status = nn_note_info(db, id, &origin, &modified, &note_class);
+        return Answer{status, note_class, status == 549 ? nn_time_day_number(&modified) : 0};
+    };
+
+    DbHandle fresh = open("k.nsf");
+    std::vector<Answer> expected;
+    for (NoteId id : {4u, 8u, 12u, 16u, 20u, 99u}) {
+        expected.push_back(info(fresh, id));
+    }
+    nn_db_close(fresh);
+
+    DbHandle db = open("k.nsf");
+    NotesStatus status;
+    ASSERT_EQ(table_of(db, at("2026-11-29T00:00:00Z"), &status).size(), 4u);
+    std::size_t i = 0;
+    for (NoteId id : {4u, 8u, 12u, 16u, 20u, 99u}) {
+        SCOPED_TRACE(id);
+        EXPECT_EQ(info(db, id), expected[i++]);
+    }
+
+    // Another process purges one stub and redates another.
+    table_of(db, at("2026-11-29T00:00:00Z"), &status);
+    exec_sql(dir.file("k.nsf"), "DELETE FROM notes WHERE note_id = 4;"
+                                "UPDATE notes SET modified = 0 WHERE note_id = 16");
+    const NotesTime epoch = at("1970-01-01T00:00:00Z");
+    EXPECT_NE(info(db, 4).status, 549);
+    EXPECT_EQ(info(db, 16).day, nn_time_day_number(&epoch));
+
+    // A removal of our own is seen at once (the first one sets the file up
+    // for removals, which another connection would see as a change).
+    ASSERT_EQ(nn_note_delete(db, 20, 0x0200), 0);
+    table_of(db, at("2026-11-29T00:00:00Z"), &status);
+    ASSERT_EQ(info(db, 12).status, 549);
+    ASSERT_EQ(nn_note_delete(db, 12, 0x0200), 0);
+    EXPECT_NE(info(db, 12).status, 549);
+    nn_db_close(db);
+}
+
 TEST_F(StandIn, NoteInfoDescribesStubsAndReducesOddValues) {
     make_notes_db(dir.file("i.nsf"), {{4, 0x10008, utc_ms("2026-11-30T10:00:00Z"), 1},
                                       {8, 0x0001, utc_ms("2026-11-30T10:00:00Z"), 0},
