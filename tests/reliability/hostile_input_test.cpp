@@ -179,18 +179,31 @@ TEST_F(HostileInput, BadIdsVersionsAndDamagedFilesFailClearlyAndChangeNothing) {
     for (const char* version : {"70000", "-1", "'abc'", "1.5", "NULL"}) {
         make_loose_db(db(std::string("v") + version + ".nsf"), version, "(4, 1, 1764547200000, 1)");
     }
-    // A page of the notes table overwritten with garbage, and a file cut
-    // short: SQLite sees the damage in the walk or at the open.
+    // The root page of the notes table marked with a page type that does not
+    // exist, and a file cut short: SQLite sees the damage in the walk or at
+    // the open.
     ASSERT_EQ(run_process({NOTESDB_MAKE, db("big.nsf"), "--notes", "3000", "--plain", "--now",
                            "2026-06-01T00:00:00Z"},
                           {})
                   .exit_code,
               0);
+    sqlite3* conn = nullptr;
+    sqlite3_stmt* stmt = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(db("big.nsf").c_str(), &conn, SQLITE_OPEN_READONLY, nullptr),
+              SQLITE_OK);
+    sqlite3_prepare_v2(conn, "SELECT rootpage FROM sqlite_master WHERE name = 'notes'", -1, &stmt,
+                       nullptr);
+    ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
+    const std::size_t root = static_cast<std::size_t>(sqlite3_column_int(stmt, 0));
+    sqlite3_finalize(stmt);
+    sqlite3_close(conn);
     std::string damaged = read_file(db("big.nsf"));
-    const std::string cut = damaged.substr(0, damaged.size() / 2 / 4096 * 4096);
-    damaged.replace(3 * 4096 + 100, 4, "\xff\xff\xff\xff");
+    const std::size_t page_size =
+        static_cast<unsigned char>(damaged[16]) * 256u + static_cast<unsigned char>(damaged[17]);
+    ASSERT_GT(root, 1u);
+    damaged[(root - 1) * page_size] = '\xff';
     write_file(db("damaged.nsf"), damaged);
-    write_file(db("cut.nsf"), cut);
+    write_file(db("cut.nsf"), damaged.substr(0, damaged.size() / 2 / page_size * page_size));
 
     const struct {
         std::string name;
