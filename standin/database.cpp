@@ -65,6 +65,11 @@ struct Database {
     sqlite3_stmt* remove = nullptr;
     sqlite3_stmt* kind = nullptr;
     sqlite3_stmt* data_version = nullptr;
+    // The transaction statements of one removal, prepared once for all of
+    // them. (Pragmas act when prepared, so query_only is set by plain exec.)
+    sqlite3_stmt* begin_write = nullptr;
+    sqlite3_stmt* commit = nullptr;
+    sqlite3_stmt* rollback = nullptr;
     // A bounded query reads each stub's class and time from the index anyway;
     // they are kept, in ID order, so that the note_info that follows for each
     // stub needs no second read of the file. They are good only while the
@@ -321,6 +326,9 @@ void close_database(Database* db) {
     sqlite3_finalize(db->remove);
     sqlite3_finalize(db->kind);
     sqlite3_finalize(db->data_version);
+    for (sqlite3_stmt* stmt : {db->begin_write, db->commit, db->rollback}) {
+        sqlite3_finalize(stmt);
+    }
     if (!db->restore_journal.empty()) {
         exec(db->conn, "PRAGMA query_only=0");
         std::string sql = "PRAGMA journal_mode=" + db->restore_journal;
@@ -444,8 +452,27 @@ NotesStatus prepare_removal(Database* db) {
     // written; other journal modes need the disk at every commit.
     exec(db->conn, wal ? "PRAGMA synchronous=NORMAL" : "PRAGMA synchronous=FULL");
     exec(db->conn, "PRAGMA query_only=1");
+    static const char* const statements[] = {"BEGIN IMMEDIATE", "COMMIT", "ROLLBACK"};
+    sqlite3_stmt** targets[] = {&db->begin_write, &db->commit, &db->rollback};
+    for (int i = 0; i < 3; ++i) {
+        if (*targets[i] != nullptr) {
+            continue; // prepared by an earlier attempt that failed further on
+        }
+        if (int rc = sqlite3_prepare_v3(db->conn, statements[i], -1, SQLITE_PREPARE_PERSISTENT,
+                                        targets[i], nullptr);
+            rc != SQLITE_OK) {
+            return from_sqlite(rc);
+        }
+    }
     db->removal_ready = true;
     return ST_OK;
+}
+
+// Runs a prepared statement that returns no rows; SQLITE_OK when it is done.
+int run(sqlite3_stmt* stmt) {
+    int rc = sqlite3_step(stmt);
+    sqlite3_reset(stmt);
+    return rc == SQLITE_DONE || rc == SQLITE_ROW ? SQLITE_OK : rc;
 }
 
 NotesStatus remove_stub(Database* db, NoteId id) {
@@ -453,7 +480,7 @@ NotesStatus remove_stub(Database* db, NoteId id) {
         return from_sqlite(rc);
     }
     NotesStatus status = ST_OK;
-    int rc = exec(db->conn, "BEGIN IMMEDIATE");
+    int rc = run(db->begin_write);
     if (rc != SQLITE_OK) {
         status = from_sqlite(rc);
     } else {
@@ -472,11 +499,11 @@ NotesStatus remove_stub(Database* db, NoteId id) {
             sqlite3_reset(db->kind);
         }
         if (status == ST_OK) {
-            rc = exec(db->conn, "COMMIT");
+            rc = run(db->commit);
             status = from_sqlite(rc);
         }
         if (sqlite3_get_autocommit(db->conn) == 0) {
-            exec(db->conn, "ROLLBACK");
+            run(db->rollback);
         }
     }
     exec(db->conn, "PRAGMA query_only=1");
@@ -558,6 +585,9 @@ NotesStatus nn_db_open(const char* path, DbHandle* db_out) {
     NotesStatus status = from_sqlite(rc);
     if (status == ST_OK) {
         sqlite3_busy_timeout(db->conn, BUSY_TIMEOUT_MS);
+        // Every page is checked as it is read, so that a damaged one is always
+        // reported as damage rather than read differently from run to run.
+        exec(db->conn, "PRAGMA cell_size_check=ON");
         exec(db->conn, "PRAGMA query_only=1");
         status = check_database(db.get());
     }
