@@ -304,6 +304,22 @@ bool read_data_version(Database* db, std::int64_t* version) {
     return ok;
 }
 
+// Fills note_info's outputs from a note's stored class and time; the class
+// keeps its low 16 bits, the time is pinned to what a NotesTime holds.
+void describe_note(NoteId id, std::int64_t note_class, std::int64_t modified,
+                   NoteOriginRecord* origin_out, NotesTime* modified_out, NoteClass* class_out) {
+    if (origin_out != nullptr) {
+        std::memset(origin_out, 0, sizeof *origin_out);
+        origin_out->words[0] = id;
+    }
+    if (class_out != nullptr) {
+        *class_out = static_cast<NoteClass>(note_class & 0xFFFF);
+    }
+    if (modified_out != nullptr) {
+        *modified_out = time_from_ms(modified);
+    }
+}
+
 // Keeps one stub's information; false once there are too many to keep.
 bool keep_stub(Database* db, std::uint32_t id, std::int64_t note_class, std::int64_t modified) {
     if (db->kept_stubs.size() >= MAX_KEPT_STUBS) {
@@ -311,7 +327,7 @@ bool keep_stub(Database* db, std::uint32_t id, std::int64_t note_class, std::int
         return false;
     }
     try {
-        db->kept_stubs.push_back({id, static_cast<std::uint16_t>(note_class & 0xFFFF), modified});
+        db->kept_stubs.push_back({id, static_cast<NoteClass>(note_class & 0xFFFF), modified});
     } catch (const std::bad_alloc&) {
         forget_stubs(db);
         return false;
@@ -784,16 +800,8 @@ NotesStatus nn_note_info(DbHandle handle, NoteId id, NoteOriginRecord* origin_ou
             std::lower_bound(db->kept_stubs.begin(), db->kept_stubs.end(), id,
                              [](const StubInfo& stub, NoteId wanted) { return stub.id < wanted; });
         if (kept != db->kept_stubs.end() && kept->id == id) {
-            if (origin_out != nullptr) {
-                std::memset(origin_out, 0, sizeof *origin_out);
-                origin_out->words[0] = id;
-            }
-            if (class_out != nullptr) {
-                *class_out = kept->note_class;
-            }
-            if (modified_out != nullptr) {
-                *modified_out = time_from_ms(kept->modified);
-            }
+            describe_note(id, kept->note_class, kept->modified, origin_out, modified_out,
+                          class_out);
             return ST_NOTE_DELETED;
         }
     }
@@ -801,16 +809,8 @@ NotesStatus nn_note_info(DbHandle handle, NoteId id, NoteOriginRecord* origin_ou
     int rc = sqlite3_step(db->info);
     NotesStatus status;
     if (rc == SQLITE_ROW) {
-        if (origin_out != nullptr) {
-            std::memset(origin_out, 0, sizeof *origin_out);
-            origin_out->words[0] = id;
-        }
-        if (class_out != nullptr) {
-            *class_out = static_cast<NoteClass>(sqlite3_column_int64(db->info, 0) & 0xFFFF);
-        }
-        if (modified_out != nullptr) {
-            *modified_out = time_from_ms(sqlite3_column_int64(db->info, 1));
-        }
+        describe_note(id, sqlite3_column_int64(db->info, 0), sqlite3_column_int64(db->info, 1),
+                      origin_out, modified_out, class_out);
         status = sqlite3_column_int64(db->info, 2) != 0 ? ST_NOTE_DELETED : ST_OK;
     } else {
         status = rc == SQLITE_DONE ? ST_NOTE_NOT_FOUND : from_sqlite(rc);

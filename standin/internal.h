@@ -73,8 +73,6 @@ enum Op {
     OP_COUNT
 };
 
-const char* op_name(Op op);
-
 // ---- Settings (read from the environment by notes_init) ----
 struct Settings {
     std::string data_dir;   // absolute

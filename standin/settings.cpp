@@ -180,10 +180,6 @@ const char* env(const char* name) {
 
 } // namespace
 
-const char* op_name(Op op) {
-    return op_names[op];
-}
-
 const Settings& settings() {
     return g_settings;
 }
