@@ -1,5 +1,6 @@
 #include "output/console_output.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <mutex>
 
@@ -7,18 +8,29 @@
 
 namespace {
 
-std::mutex g_output_lock;
+// The lock is never destroyed: the console-control thread may still print
+// while the process runs its exit handlers.
+std::mutex& output_lock() {
+    static std::mutex* lock = new std::mutex;
+    return *lock;
+}
+
 std::FILE* g_stream = nullptr;
+std::atomic<bool> g_failed{false};
 
 std::FILE* stream() {
     return g_stream != nullptr ? g_stream : stdout;
 }
 
 void write_locked(bool flush, const char* format, std::va_list args) {
-    std::lock_guard<std::mutex> hold(g_output_lock);
-    std::vfprintf(stream(), format, args);
+    std::lock_guard<std::mutex> hold(output_lock());
+    std::FILE* out = stream();
+    bool ok = std::vfprintf(out, format, args) >= 0;
     if (flush) {
-        std::fflush(stream());
+        ok = std::fflush(out) == 0 && ok;
+    }
+    if (!ok || std::ferror(out) != 0) {
+        g_failed.store(true);
     }
 }
 
@@ -36,8 +48,9 @@ void out_init() {
 }
 
 void out_set_stream(std::FILE* s) {
-    std::lock_guard<std::mutex> hold(g_output_lock);
+    std::lock_guard<std::mutex> hold(output_lock());
     g_stream = s;
+    g_failed.store(false);
 }
 
 void out_printf(const char* format, ...) {
@@ -54,7 +67,15 @@ void out_printf_flush(const char* format, ...) {
     va_end(args);
 }
 
-void out_flush() {
-    std::lock_guard<std::mutex> hold(g_output_lock);
-    std::fflush(stream());
+bool out_flush() {
+    std::lock_guard<std::mutex> hold(output_lock());
+    std::FILE* out = stream();
+    if (std::fflush(out) != 0 || std::ferror(out) != 0) {
+        g_failed.store(true);
+    }
+    return !g_failed.load();
+}
+
+bool out_failed() {
+    return g_failed.load();
 }

@@ -1,5 +1,7 @@
 #include "tests/support/process.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -9,6 +11,7 @@
 #include <poll.h>
 #include <sstream>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 #ifndef TARNWICK_BIN
@@ -64,7 +67,7 @@ ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOpt
         sigset_t none;
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);
-        for (int s : {SIGINT, SIGQUIT, SIGHUP, SIGTERM}) {
+        for (int s : {SIGINT, SIGQUIT, SIGHUP, SIGTERM, SIGPIPE}) {
             signal(s, SIG_DFL);
         }
         for (const auto& [k, v] : options.env) {
@@ -84,9 +87,26 @@ ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOpt
     close(out_pipe[1]);
     close(err_pipe[1]);
 
+    // The child is reaped only after the flood has stopped, so no signal can
+    // reach another process that took its number.
+    std::atomic<bool> flooding{options.flood_signal != 0};
+    std::thread flooder;
+    if (flooding) {
+        flooder = std::thread([&flooding, &options, pid] {
+            while (flooding && options.flood_from && !options.flood_from()) {
+                usleep(100);
+            }
+            while (flooding) {
+                kill(pid, options.flood_signal);
+                usleep(100);
+            }
+        });
+    }
+
     ProcessResult result;
     pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
     bool open_fds[2] = {true, true};
+    bool out_closed_early = false;
     auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(options.timeout_ms);
     bool killed = false;
@@ -105,6 +125,14 @@ ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOpt
                 } else {
                     (i == 0 ? result.out : result.err).append(buffer, static_cast<size_t>(n));
                 }
+                if (i == 0 && open_fds[0] && options.close_out_after_lines > 0 &&
+                    std::count(result.out.begin(), result.out.end(), '\n') >=
+                        options.close_out_after_lines) {
+                    close(fds[0].fd); // the reader has gone
+                    out_closed_early = true;
+                    open_fds[0] = false;
+                    fds[0].fd = -1;
+                }
             }
         }
         if (options.watch) {
@@ -115,7 +143,13 @@ ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOpt
             killed = true;
         }
     }
-    close(out_pipe[0]);
+    flooding = false;
+    if (flooder.joinable()) {
+        flooder.join();
+    }
+    if (!out_closed_early) {
+        close(out_pipe[0]);
+    }
     close(err_pipe[0]);
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {

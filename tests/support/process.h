@@ -21,6 +21,14 @@ struct ProcessOptions {
     // arrives (and every 10 ms); may send signals.
     std::function<void(int pid, const std::string& out_so_far)> watch;
     int timeout_ms = 60000; // then SIGKILL
+    // Once the output has this many lines, its reader goes away (as with
+    // "| head -N"): the read end of the pipe is closed. 0: read to the end.
+    int close_out_after_lines = 0;
+    // Sends this signal to the child again and again (every 100 µs or so),
+    // from the moment flood_from returns true (always, when it is empty)
+    // until the child has closed its output.
+    int flood_signal = 0;
+    std::function<bool()> flood_from;
 };
 
 ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOptions& options);
