@@ -32,10 +32,20 @@ constexpr EventSignal event_signals[] = {
     {SIGTERM, CTRL_SHUTDOWN_EVENT},
 };
 
-std::mutex g_lock;
-std::vector<PHANDLER_ROUTINE> g_handlers; // most recently added last
-bool g_ignore_ctrl_c = false;
-bool g_started = false;
+// The layer's state. It is never destroyed: the watcher thread may take a
+// signal while the process runs its exit handlers, and must then find the
+// handlers where they were.
+struct Layer {
+    std::mutex lock;
+    std::vector<PHANDLER_ROUTINE> handlers; // most recently added last
+    bool ignore_ctrl_c = false;
+    bool started = false;
+};
+
+Layer& layer() {
+    static Layer* state = new Layer;
+    return *state;
+}
 
 sigset_t watched_signals() {
     sigset_t set;
@@ -58,11 +68,12 @@ DWORD event_of(int signal_number) {
 bool dispatch(DWORD event) {
     std::vector<PHANDLER_ROUTINE> handlers;
     {
-        std::lock_guard<std::mutex> hold(g_lock);
-        if (event == CTRL_C_EVENT && g_ignore_ctrl_c) {
+        Layer& state = layer();
+        std::lock_guard<std::mutex> hold(state.lock);
+        if (event == CTRL_C_EVENT && state.ignore_ctrl_c) {
             return true;
         }
-        handlers = g_handlers;
+        handlers = state.handlers;
     }
     for (auto it = handlers.rbegin(); it != handlers.rend(); ++it) {
         if ((*it)(event) != FALSE) {
@@ -97,45 +108,47 @@ void watch_signals(sigset_t set) {
     }
 }
 
-void start_watcher_locked() {
-    if (g_started) {
+void start_watcher_locked(Layer& state) {
+    if (state.started) {
         return;
     }
     sigset_t set = watched_signals();
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
     std::thread(watch_signals, set).detach();
-    g_started = true;
+    state.started = true;
 }
 
 } // namespace
 
 BOOL SetConsoleCtrlHandler(PHANDLER_ROUTINE handler, BOOL add) {
-    std::lock_guard<std::mutex> hold(g_lock);
+    Layer& state = layer();
+    std::lock_guard<std::mutex> hold(state.lock);
+    std::vector<PHANDLER_ROUTINE>& handlers = state.handlers;
     if (handler == nullptr) {
-        g_ignore_ctrl_c = add != FALSE;
+        state.ignore_ctrl_c = add != FALSE;
         if (add != FALSE) {
-            start_watcher_locked();
+            start_watcher_locked(state);
         }
         return TRUE;
     }
-    auto found = std::find(g_handlers.begin(), g_handlers.end(), handler);
+    auto found = std::find(handlers.begin(), handlers.end(), handler);
     if (add == FALSE) {
-        if (found == g_handlers.end()) {
+        if (found == handlers.end()) {
             return FALSE;
         }
-        g_handlers.erase(found);
+        handlers.erase(found);
         return TRUE;
     }
     // Adding a handler that is already there makes it the most recent one;
     // the list never grows by repeated installation.
-    if (found != g_handlers.end()) {
-        if (found + 1 != g_handlers.end()) {
-            g_handlers.erase(found);
-            g_handlers.push_back(handler);
+    if (found != handlers.end()) {
+        if (found + 1 != handlers.end()) {
+            handlers.erase(found);
+            handlers.push_back(handler);
         }
     } else {
-        g_handlers.push_back(handler);
+        handlers.push_back(handler);
     }
-    start_watcher_locked();
+    start_watcher_locked(state);
     return TRUE;
 }

@@ -1,6 +1,9 @@
 // Large-table warning, progress lines, and stopping on a console interrupt.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
+
 #include "app/exit_status.h"
 #include "survey/console_ctrl.h"
 #include "tests/support/capture_output.h"
@@ -95,6 +98,7 @@ TEST(Interrupt, FlagSetBeforeTheWalkStillLetsOneIdThrough) {
 }
 
 TEST(ConsoleHandler, TableOfEvents) {
+    mark_run_finished(); // nothing for the close, logoff and shutdown events to wait for
     const struct {
         DWORD event;
         const char* line; // nullptr: not handled
@@ -124,6 +128,53 @@ TEST(ConsoleHandler, TableOfEvents) {
     console_ctrl_handler(1);
     EXPECT_EQ(out.text(), "Process terminated with CTRL-C\nProcess terminated with CTRL-BREAK\n");
     EXPECT_EQ(stop_requested.load(), 1);
+}
+
+using Clock = std::chrono::steady_clock;
+
+// Calls the handler on a thread of its own, as the system does; returns how
+// long it took to return, once it has.
+std::future<Clock::duration> handle_on_own_thread(DWORD event) {
+    return std::async(std::launch::async, [event] {
+        const Clock::time_point begin = Clock::now();
+        EXPECT_EQ(console_ctrl_handler(event), TRUE);
+        return Clock::now() - begin;
+    });
+}
+
+// After a close, logoff or shutdown the system ends the process soon after
+// the handler returns: so the handler returns only once the run has
+// finished, or the wait's bound has passed.
+TEST(ConsoleHandler, CloseLogoffAndShutdownWaitForTheRunToFinish) {
+    using std::chrono::milliseconds;
+    for (DWORD event : {CTRL_CLOSE_EVENT, CTRL_LOGOFF_EVENT, CTRL_SHUTDOWN_EVENT}) {
+        SCOPED_TRACE(event);
+        CapturedOutput out;
+        mark_run_started();
+        std::future<Clock::duration> waited = handle_on_own_thread(event);
+        EXPECT_EQ(waited.wait_for(milliseconds(300)), std::future_status::timeout);
+        EXPECT_EQ(stop_requested.load(), 1); // the walk is told to stop meanwhile
+        mark_run_finished();
+        EXPECT_EQ(waited.wait_for(milliseconds(3000)), std::future_status::ready);
+    }
+    // A run that has already finished is not waited for.
+    CapturedOutput out;
+    EXPECT_LT(handle_on_own_thread(CTRL_CLOSE_EVENT).get(), milliseconds(3000));
+    mark_run_started();
+}
+
+TEST(ConsoleHandler, ARunThatDoesNotFinishIsWaitedForAtMostTheBound) {
+    CapturedOutput out;
+    mark_run_started();
+    const Clock::duration waited = handle_on_own_thread(CTRL_SHUTDOWN_EVENT).get();
+    EXPECT_GE(waited, RUN_FINISH_WAIT);
+    EXPECT_LT(waited, RUN_FINISH_WAIT + std::chrono::seconds(10));
+    EXPECT_EQ(out.text(), "Process terminated with CTRL-SHUTDOWN\n");
+    // Ctrl+C and Ctrl+Break never wait.
+    for (DWORD event : {CTRL_C_EVENT, CTRL_BREAK_EVENT}) {
+        EXPECT_LT(handle_on_own_thread(event).get(), RUN_FINISH_WAIT / 2);
+    }
+    mark_run_finished();
 }
 
 } // namespace
