@@ -44,7 +44,9 @@ void print_stub_line(NoteId note_id, NotesStatus info_status, NotesTime modified
         return;
     }
 
-    char date_text[DATE_TEXT_MAX + 1];
+    // Cleared first: a library that reports more than it wrote (or fails
+    // half-way) leaves no stack bytes in the line.
+    char date_text[DATE_TEXT_MAX + 1] = {};
     std::uint16_t length = 0;
     time_to_text(nullptr, nullptr, &modified, date_text, DATE_TEXT_MAX, &length);
     date_text[length] = '\0'; // the wrapper keeps length within the field

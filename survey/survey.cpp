@@ -33,6 +33,8 @@ struct DayWindow {
     bool has_end;
     std::int64_t start_day;
     std::int64_t end_day;
+
+    bool bounded() const { return has_start || has_end; }
 };
 
 DayWindow make_window(const NotesTime& start, const NotesTime& end) {
@@ -47,14 +49,10 @@ DayWindow make_window(const NotesTime& start, const NotesTime& end) {
 }
 
 // A stub matches when its deletion day lies within the window, whole days
-// compared. A stub whose date is unknown (note_info did not describe it)
-// cannot be placed in a bounded window and does not match one.
-bool stub_in_window(const DayWindow& window, NotesStatus info_status, const NotesTime& deleted) {
+// compared. With neither bound every stub matches.
+bool stub_in_window(const DayWindow& window, const NotesTime& deleted) {
     if (!window.has_start && !window.has_end) {
         return true;
-    }
-    if (info_status != STATUS_NOTE_DELETED) {
-        return false;
     }
     std::int64_t day = time_day_number(&deleted);
     if (window.has_end && window.end_day - day < 0) {
@@ -66,15 +64,62 @@ bool stub_in_window(const DayWindow& window, NotesStatus info_status, const Note
     return true;
 }
 
-// Removes one matching stub; reports a failure and returns false.
-bool remove_stub(DbHandle db, NoteId note_id) {
+// Reports a removal that failed, with the status that says why, and puts the
+// report on its way to the log before the walk goes on.
+void report_removal_failure(NoteId note_id, NotesStatus status) {
+    out_printf("Unable to remove deletion stub for note 0x%08x\n", note_id);
+    print_status_text(status);
+    out_flush();
+}
+
+// Removes one matching stub; reports a failure and returns false. A stub
+// whose note information was read is removed only when the library
+// confirmed it as a deletion stub; none is removed once the output has
+// failed, for then its removal could not be recorded.
+bool remove_stub(DbHandle db, NoteId note_id, bool info_read, NotesStatus info_status) {
+    if (out_failed()) {
+        return false;
+    }
+    if (info_read && info_status != STATUS_NOTE_DELETED) {
+        report_removal_failure(note_id, info_status);
+        return false;
+    }
     NotesStatus status = note_delete(db, note_id, NOTE_DELETE_STUB);
     if (status == 0) {
         return true;
     }
-    out_printf("Unable to remove deletion stub for note 0x%08x\n", note_id);
-    print_status_text(status);
+    report_removal_failure(note_id, status);
     return false;
+}
+
+// The window's start and end from the current time. Returns the status of
+// the first time operation that failed among those whose result the window
+// uses (a bound that is not set uses none), or 0. Every value starts as a
+// copy of its input, so that even an unused result is a defined time.
+NotesStatus compute_window(NotesTime* start, NotesTime* end) {
+    const RunSettings& settings = run_settings;
+    NotesTime now{};
+    time_now(&now);
+    *start = now;
+    *end = now;
+    NotesStatus start_status = 0;
+    if (settings.start_days < 0) {
+        time_constant(TIME_CONSTANT_WILDCARD, start);
+    } else {
+        start_status = time_normalize(&now, 0, start);
+        if (start_status == 0) {
+            start_status = time_adjust(start, 0, 0, 0, -settings.start_days, 0, 0);
+        }
+    }
+    NotesStatus end_status = time_normalize(&now, 0, end);
+    if (settings.end_days >= 0) {
+        if (end_status == 0) {
+            end_status = time_adjust(end, 0, 0, 0, -settings.end_days, 0, 0);
+        }
+    } else {
+        end_status = 0; // the end is not used without an end bound
+    }
+    return start_status != 0 ? start_status : end_status;
 }
 
 } // namespace
@@ -94,20 +139,24 @@ std::int32_t bytes_per_stub(DbHandle db) {
 }
 
 NotesStatus scan_stubs(DbHandle db, NotesTime start, NotesTime end, std::int32_t* count,
-                       std::uint16_t action_flags, std::int32_t* failures) {
+                       std::uint16_t action_flags, WalkShortfalls* shortfalls) {
     *count = 0;
-    *failures = 0;
+    *shortfalls = WalkShortfalls{};
     const bool listing = (action_flags & ACTION_LIST) != 0;
     const bool removing = (action_flags & ACTION_REMOVE) != 0;
     const bool fetch_info = run_settings.end_days >= 0 || run_settings.start_days >= 0 || listing;
 
     // With a start bound, only notes modified since the day before the
-    // window's start can be in it.
+    // window's start can be in it. Should that day not be computed, the query
+    // takes every note: slower, never narrower than the window.
     NotesTime since{};
     if (run_settings.start_days > 0) {
         since = start;
-        time_adjust(&since, 0, 0, 0, -1, 0, 0);
-        since.words[0] = WHOLE_DAY;
+        if (time_adjust(&since, 0, 0, 0, -1, 0, 0) == 0) {
+            since.words[0] = WHOLE_DAY;
+        } else {
+            time_constant(TIME_CONSTANT_WILDCARD, &since);
+        }
     } else {
         time_constant(TIME_CONSTANT_WILDCARD, &since);
     }
@@ -141,26 +190,34 @@ NotesStatus scan_stubs(DbHandle db, NotesTime start, NotesTime end, std::int32_t
         if ((id & STUB_FLAG) != 0) {
             const NoteId note_id = id & ~STUB_FLAG;
             NotesStatus info_status = 0;
+            NotesStatus time_status = 0;
             NotesTime modified{};
             NotesTime deleted{};
             NoteClass note_class = 0;
             if (fetch_info) {
                 NoteOriginRecord origin;
                 info_status = note_info(db, note_id, &origin, &modified, &note_class);
-                // Should the library leave the normalised time unwritten, the
-                // stub is tested with its time as returned, never with a
-                // placeholder date that could put it inside the window.
                 deleted = modified;
-                time_normalize(&modified, 0, &deleted);
+                time_status = time_normalize(&modified, 0, &deleted);
             }
-            if (stub_in_window(window, info_status, deleted)) {
+            if (window.bounded() && (info_status != STATUS_NOTE_DELETED || time_status != 0)) {
+                // Its date is unknown: it cannot be placed in the window, and
+                // the run says how many such stubs it passed over.
+                ++shortfalls->unreadable;
+            } else if (stub_in_window(window, deleted)) {
                 // Match point.
                 ++*count;
                 if (listing) {
                     print_stub_line(note_id, info_status, modified, note_class);
                 }
-                if (removing && !remove_stub(db, note_id)) {
-                    ++*failures;
+                if (removing) {
+                    // The log names each stub before its removal is tried.
+                    if (listing) {
+                        out_flush();
+                    }
+                    if (!remove_stub(db, note_id, fetch_info, info_status)) {
+                        ++shortfalls->failures;
+                    }
                 }
             }
         }
@@ -175,7 +232,9 @@ NotesStatus scan_stubs(DbHandle db, NotesTime start, NotesTime end, std::int32_t
                                  total, *count);
             }
         }
-        if (stop_requested.load(std::memory_order_relaxed) != 0) {
+        // A failed write stops the walk as an interrupt does: what it did
+        // could no longer be reported.
+        if (stop_requested.load(std::memory_order_relaxed) != 0 || out_failed()) {
             break;
         }
     }
@@ -186,9 +245,9 @@ NotesStatus scan_stubs(DbHandle db, NotesTime start, NotesTime end, std::int32_t
         out_printf_flush("%u of %u records searched\n", processed, total);
     }
     if (removing) {
-        out_printf("\n%d stubs removed\n", *count - *failures);
-        if (*failures != 0) {
-            out_printf("\n%d deletion stubs could not be removed\n", *failures);
+        out_printf("\n%d stubs removed\n", *count - shortfalls->failures);
+        if (shortfalls->failures != 0) {
+            out_printf("\n%d deletion stubs could not be removed\n", shortfalls->failures);
         }
     } else {
         out_printf("\n");
@@ -225,22 +284,13 @@ NotesStatus survey_main(int argc, char** argv) {
         return STATUS_FAILURE_SHOWN;
     }
 
-    // The time operations' results are not tested; every value starts as a
-    // copy of its input so that an operation that fails without writing its
-    // output leaves a defined time behind, never stack garbage.
-    NotesTime now{};
-    time_now(&now);
-    NotesTime start = now;
-    NotesTime end = now;
-    if (settings.start_days < 0) {
-        time_constant(TIME_CONSTANT_WILDCARD, &start);
-    } else {
-        time_normalize(&now, 0, &start);
-        time_adjust(&start, 0, 0, 0, -settings.start_days, 0, 0);
-    }
-    time_normalize(&now, 0, &end);
-    if (settings.end_days >= 0) {
-        time_adjust(&end, 0, 0, 0, -settings.end_days, 0, 0);
+    NotesTime start{};
+    NotesTime end{};
+    status = compute_window(&start, &end);
+    if (status != 0) {
+        out_printf("Unable to compute the day window\n");
+        print_status_text(status);
+        return STATUS_FAILURE_SHOWN;
     }
 
     DbHandle db = 0;
@@ -252,9 +302,9 @@ NotesStatus survey_main(int argc, char** argv) {
     }
 
     std::int32_t count = 0;
-    std::int32_t failures = 0;
+    WalkShortfalls shortfalls{};
     NotesStatus result = 0;
-    status = scan_stubs(db, start, end, &count, settings.action_flags, &failures);
+    status = scan_stubs(db, start, end, &count, settings.action_flags, &shortfalls);
     if (status != 0) {
         out_printf("\nError getting deletion stubs\n");
         print_status_text(status);
@@ -264,7 +314,11 @@ NotesStatus survey_main(int argc, char** argv) {
         const std::int32_t stub_size = bytes_per_stub(db);
         out_printf("Total space used @ %d bytes per stub = %lld bytes\n", stub_size,
                    static_cast<long long>(stub_size) * count);
-        if (failures != 0) {
+        if (shortfalls.unreadable != 0) {
+            out_printf("%d deletion stubs could not be read and were not counted\n",
+                       shortfalls.unreadable);
+        }
+        if (shortfalls.failures != 0 || shortfalls.unreadable != 0) {
             result = STATUS_FAILURE_SHOWN;
         }
     }

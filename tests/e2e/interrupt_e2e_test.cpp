@@ -2,6 +2,7 @@
 // current ID, and the run still prints its totals and exits 0.
 #include "tests/e2e/e2e_fixture.h"
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -148,6 +149,41 @@ TEST_F(Interrupt, SignalsBeforeTheHandlerEndTheProcessByDefault) {
             EXPECT_EQ(r.term_signal, signal_number);
         }
     }
+}
+
+// The interruption line reaches a pipe when it is printed, not with the
+// rest of the output at the end: the database's close is held up after the
+// walk, and the line must have arrived long before the run ends.
+TEST_F(Interrupt, TheInterruptionLineReachesAPipeAtOnce) {
+    using Clock = std::chrono::steady_clock;
+    env["NOTES_DELAY"] += ",db_close=1500000";
+    env["NOTES_TRACE"] = dir.file("trace");
+    ProcessOptions options;
+    Clock::time_point started{}, line_seen{};
+    bool sent = false;
+    options.watch = [&](int pid, const std::string& out) {
+        if (started == Clock::time_point{} &&
+            read_file(dir.file("trace")).find("init") != std::string::npos) {
+            started = Clock::now();
+        }
+        // The handler is in place a moment after the runtime has started.
+        if (!sent && started != Clock::time_point{} &&
+            Clock::now() - started > std::chrono::milliseconds(300)) {
+            kill(pid, SIGINT);
+            sent = true;
+        }
+        if (line_seen == Clock::time_point{} &&
+            out.find("Process terminated with CTRL-C\n") != std::string::npos) {
+            line_seen = Clock::now();
+        }
+    };
+    ProcessResult r = run({"Mail01", "big.nsf", "/l"}, options);
+    const Clock::time_point ended = Clock::now();
+    ASSERT_TRUE(sent);
+    ASSERT_NE(line_seen, Clock::time_point{});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_LT(searched(r.out), TOTAL);
+    EXPECT_GE(ended - line_seen, std::chrono::milliseconds(1000));
 }
 
 } // namespace

@@ -2,7 +2,9 @@
 #include "tests/e2e/e2e_fixture.h"
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
+#include <set>
 
 namespace {
 
@@ -125,6 +127,77 @@ TEST_F(Removal, LargerRemovalLeavesEveryLiveNote) {
         }
     }
     EXPECT_EQ(read_notes(db("big.nsf")), live);
+}
+
+// Stubs 4, 8, 12, ... with one live note after each.
+std::vector<NoteRow> many_stubs(int stubs) {
+    std::vector<NoteRow> rows;
+    for (int i = 1; i <= stubs; ++i) {
+        rows.push_back({i * 4, 0x0001, utc_ms("2026-11-30T00:00:00Z"), 1});
+        rows.push_back({i * 4 + 1, 0x0001, utc_ms("2026-11-30T00:00:00Z"), 0});
+    }
+    return rows;
+}
+
+std::size_t stubs_in(const std::vector<NoteRow>& rows) {
+    return static_cast<std::size_t>(
+        std::count_if(rows.begin(), rows.end(), [](const NoteRow& r) { return r.deleted == 1; }));
+}
+
+// "tarnwick db /l /r | head -2": the reader goes, the removal stops after
+// the stub in hand, and the run still frees, closes and ends, and fails.
+TEST_F(Removal, AClosedOutputStopsTheRemovalAndTheRunEndsCleanly) {
+    constexpr int STUBS = 10000;
+    make_notes_db(db("big.nsf"), many_stubs(STUBS));
+    env["NOTES_TRACE"] = dir.file("trace");
+    ProcessOptions options;
+    options.close_out_after_lines = 2;
+    ProcessResult r = run({"big.nsf", "/l", "/r"}, options);
+    EXPECT_EQ(r.term_signal, 0);
+    EXPECT_EQ(r.exit_code, 255);
+
+    const std::vector<NoteRow> left = read_notes(db("big.nsf"));
+    EXPECT_EQ(left.size() - stubs_in(left), static_cast<std::size_t>(STUBS)) << "live notes";
+    const std::size_t removed = STUBS - stubs_in(left);
+    EXPECT_GE(removed, 1u); // the first stub's line was read
+    EXPECT_LT(removed, static_cast<std::size_t>(STUBS)) << "the removal went on";
+    EXPECT_NE(read_file(dir.file("trace")).find("term databases=0 tables=0 programs=0"),
+              std::string::npos)
+        << read_file(dir.file("trace"));
+    EXPECT_EQ(integrity_check(db("big.nsf")), "ok");
+}
+
+// The output of a removal is its record: a run killed part-way has named
+// every stub whose removal it tried.
+TEST_F(Removal, TheLogOfAKilledRemovalNamesEveryRemovedStub) {
+    constexpr int STUBS = 40;
+    make_notes_db(db("big.nsf"), many_stubs(STUBS));
+    env["NOTES_DELAY"] = "note_delete=30000";
+    ProcessOptions options;
+    bool killed = false;
+    options.watch = [&](int pid, const std::string&) {
+        if (!killed && stubs_in(read_notes(db("big.nsf"))) <= STUBS - 3) {
+            kill(pid, SIGKILL);
+            killed = true;
+        }
+    };
+    ProcessResult r = run({"big.nsf", "/l", "/r"}, options);
+    ASSERT_TRUE(killed);
+    EXPECT_EQ(r.term_signal, SIGKILL);
+
+    std::set<std::int64_t> removed;
+    for (int i = 1; i <= STUBS; ++i) {
+        removed.insert(i * 4);
+    }
+    for (const NoteRow& row : read_notes(db("big.nsf"))) {
+        removed.erase(row.note_id);
+    }
+    EXPECT_GE(removed.size(), 3u);
+    for (std::int64_t id : removed) {
+        char line[32];
+        std::snprintf(line, sizeof line, "ID: 0x%08llx\t", static_cast<unsigned long long>(id));
+        EXPECT_NE(r.out.find(line), std::string::npos) << "removed but not in the log: " << line;
+    }
 }
 
 } // namespace

@@ -67,6 +67,7 @@ const ParseCase parse_cases[] = {
     {{"db", "/e:4294967297"},                    PARSE_GO,    -1,    2147483647, 0, 0, "", "db",  false, false},
     {{"db", "/s:-2147483648"},                   PARSE_GO,    -2147483647 - 1, -1, 0, 0, "", "db", false, false},
     {{"db", "/s:-99999999999999999999"},         PARSE_GO,    -2147483647 - 1, -1, 0, 0, "", "db", false, false},
+    {{"db", "/D"},                               PARSE_GO,    -1,    -1,   1, 0,   "",     "db",  false, false},
     {{"db", "/d", "/D", "/list", "-Remove"},     PARSE_GO,    -1,    -1,   1, L|R, "",     "db",  false, false},
     {{"db", "/x", "/", "-q:5"},                  PARSE_GO,    -1,    -1,   0, 0,   "",     "db",  false, false},
     {{"srv", "db", "third"},                     PARSE_GO,    -1,    -1,   0, 0,   "srv",  "db",  false, false},

@@ -11,8 +11,20 @@ namespace {
 
 FakeScript g_script;
 
-NotesStatus scripted(const char* op) {
-    g_script.calls.push_back(op);
+// Counts a call of a status-returning operation and returns the status
+// scripted for it (0: none). Per-ID operations are not listed in calls.
+NotesStatus scripted(const char* op, bool listed = true) {
+    if (listed) {
+        g_script.calls.push_back(op);
+    }
+    const int n = ++g_script.made[op];
+    auto nth = g_script.fail_nth.find(op);
+    if (nth != g_script.fail_nth.end()) {
+        auto at = nth->second.find(n);
+        if (at != nth->second.end()) {
+            return at->second;
+        }
+    }
     auto it = g_script.fail.find(op);
     return it == g_script.fail.end() ? 0 : it->second;
 }
@@ -31,10 +43,12 @@ NotesStatus f_init(int, char**) {
     return scripted("notes_init");
 }
 NotesStatus f_setup_args(int argc, char** argv, int* argc_out, char*** argv_out) {
-    NotesStatus s = scripted("notes_setup_args");
+    if (NotesStatus injected = scripted("notes_setup_args")) {
+        return injected;
+    }
     *argc_out = g_script.replace_argc >= 0 ? g_script.replace_argc : argc;
     *argv_out = g_script.replace_argv != nullptr ? g_script.replace_argv : argv;
-    return s;
+    return 0;
 }
 NotesStatus f_program_begin(ProgramEntry, int, char**, int, int) {
     ++g_script.program_begins;
@@ -49,6 +63,9 @@ void f_term() {
     g_script.calls.push_back("notes_term");
 }
 int f_init_error_text(NotesStatus status, char* buffer, int max) {
+    if (g_script.init_error_text_silent) {
+        return 0;
+    }
     copy_out("init: " + fake_status_text(status & 0x3FFF), buffer, max);
     return 42;
 }
@@ -56,6 +73,7 @@ void f_program_error_text(NotesStatus status, char* buffer, int max) {
     copy_out("program: " + fake_status_text(status & 0x3FFF), buffer, max);
 }
 std::uint16_t f_status_text(int, NotesStatus code, char* buffer, std::uint16_t max) {
+    g_script.status_text_codes.push_back(code);
     if (code == 0) {
         return 0; // no text
     }
@@ -64,9 +82,11 @@ std::uint16_t f_status_text(int, NotesStatus code, char* buffer, std::uint16_t m
     return static_cast<std::uint16_t>(std::min<std::size_t>(text.size(), max));
 }
 NotesStatus f_build_db_path(int, const char* server, const char* db, char* path) {
-    NotesStatus s = scripted("build_db_path");
+    if (NotesStatus injected = scripted("build_db_path")) {
+        return injected;
+    }
     std::snprintf(path, 256, "%s!!%s", server, db);
-    return s;
+    return 0;
 }
 NotesStatus f_db_open(const char* path, DbHandle* db) {
     ++g_script.open_calls;
@@ -131,6 +151,9 @@ NotesStatus f_idtable_free(IdTableHandle) {
 NotesStatus f_note_info(DbHandle, NoteId id, NoteOriginRecord*, NotesTime* modified,
                         NoteClass* note_class) {
     g_script.info_calls.push_back(id);
+    if (NotesStatus injected = scripted("note_info", false)) {
+        return injected;
+    }
     auto it = g_script.info.find(id);
     if (it == g_script.info.end()) {
         return 0x0200;
@@ -141,6 +164,9 @@ NotesStatus f_note_info(DbHandle, NoteId id, NoteOriginRecord*, NotesTime* modif
     return it->second.status;
 }
 NotesStatus f_note_delete(DbHandle, NoteId id, std::uint32_t flags) {
+    if (NotesStatus injected = scripted("note_delete", false)) {
+        return injected;
+    }
     if (flags != 0x0200) {
         return 0x3001;
     }
@@ -160,10 +186,16 @@ void f_time_constant(std::uint16_t, NotesTime* out) {
     out->words[1] = 0x80000000u;
 }
 NotesStatus f_time_normalize(const NotesTime* in, std::uint32_t, NotesTime* out) {
+    if (NotesStatus injected = scripted("time_normalize", false)) {
+        return injected;
+    }
     *out = *in;
     return 0;
 }
 NotesStatus f_time_adjust(NotesTime* t, int, int, int, int days, int, int) {
+    if (NotesStatus injected = scripted("time_adjust", false)) {
+        return injected;
+    }
     std::int64_t day = static_cast<std::int32_t>(t->words[1]) + std::int64_t{days};
     day = std::clamp<std::int64_t>(day, INT32_MIN, INT32_MAX);
     t->words[1] = static_cast<std::uint32_t>(static_cast<std::int32_t>(day));
@@ -174,10 +206,16 @@ std::int32_t f_time_day_number(const NotesTime* t) {
 }
 NotesStatus f_time_to_text(const void*, const void*, const NotesTime* t, char* buffer,
                            std::uint16_t max, std::uint16_t* length) {
+    if (NotesStatus injected = scripted("time_to_text", false)) {
+        return injected;
+    }
     char text[32];
     int n = std::snprintf(text, sizeof text, "day %d", static_cast<std::int32_t>(t->words[1]));
     *length = static_cast<std::uint16_t>(std::min<int>(n, max));
     std::memcpy(buffer, text, *length); // not terminated, as the library does
+    if (g_script.time_text_length != 0) {
+        *length = g_script.time_text_length; // more than it wrote, or than fits
+    }
     return 0;
 }
 

@@ -24,7 +24,18 @@ TEST(Startup, FailedInitWithShownBitPrintsNothing) {
     f.fail["notes_init"] = 0x8123;
     ToolRun run = run_startup(count_db);
     EXPECT_EQ(run.output, "");
-    EXPECT_NE(run.exit_status, EXIT_OK);
+    EXPECT_EQ(run.exit_status, EXIT_RUNTIME_UNAVAILABLE);
+}
+
+// A text lookup that writes nothing leaves an empty text, never what the
+// buffer held before.
+TEST(Startup, AnInitErrorTextThatWritesNothingPrintsAnEmptyText) {
+    FakeScript& f = fake_notes_install();
+    f.fail["notes_init"] = 0x0123;
+    f.init_error_text_silent = true;
+    ToolRun run = run_startup(count_db);
+    EXPECT_EQ(run.output, "\r\n\r\n\r\n");
+    EXPECT_EQ(run.exit_status, EXIT_RUNTIME_UNAVAILABLE);
 }
 
 TEST(Startup, FailedSetupArgsPrintsItsTextAndTerminatesOnce) {

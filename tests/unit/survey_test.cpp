@@ -82,18 +82,106 @@ TEST(Survey, FutureStubsMatchAStartBoundWithoutEnd) {
     EXPECT_EQ(run_startup({"db.nsf", "/s:0", "/e:0"}).output, "\n" + counted(0));
 }
 
-TEST(Survey, StubWithoutInfoNeverMatchesABoundedWindow) {
-    for (NotesStatus status : {NotesStatus{0}, NotesStatus{0x0203}}) {
+const std::string unread_line = "1 deletion stubs could not be read and were not counted\n";
+
+// A stub whose date cannot be read never matches a bounded window, and the
+// run says so and fails instead of printing a count that is silently low.
+TEST(Survey, StubsWhoseDateCannotBeReadUnderABoundAreOwnedUpTo) {
+    const struct {
+        const char* what;
+        NotesStatus info_status; // note_info's answer for stub 4
+        bool normalize_fails;    // the normalisation of its time fails
+    } cases[] = {
+        {"note_info answers 0", 0, false},
+        {"note_info fails", 0x0203, false},
+        {"its time cannot be normalised", 549, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         FakeScript& f = three_stubs();
-        f.info[4].status = status; // day would be inside /s:0
-        EXPECT_EQ(run_startup({"db.nsf", "/s:0"}).output, "\n" + counted(0));
-        // Without bounds it is still a stub and still counted.
-        three_stubs().info[4].status = status;
-        EXPECT_EQ(run_startup({"db.nsf", "/l"}).output,
-                  "NOTE ID\t\tDELETION DATE\t\tNOTE TYPE\nID: 0x00000004\t no info\n"
-                  "ID: 0x00000008\tday 19997\tView\nID: 0x0000000c\tday 19990\tForm\n\n" +
-                      counted(3));
+        f.info[4].status = c.info_status; // its day would be inside /s:0
+        if (c.normalize_fails) {
+            f.fail_nth["time_normalize"][3] = 0x0119; // after the window's start and end
+        }
+        ToolRun run = run_startup({"db.nsf", "/s:0", "/r"});
+        EXPECT_EQ(run.output, "\n0 stubs removed\n" + counted(0) + unread_line);
+        EXPECT_EQ(run.exit_status, EXIT_FAILED);
+        EXPECT_TRUE(f.deleted.empty());
+
+        // Interrupted right after it: still owned up to.
+        FakeScript& g = three_stubs();
+        g.info[4].status = c.info_status;
+        if (c.normalize_fails) {
+            g.fail_nth["time_normalize"][3] = 0x0119;
+        }
+        g.stop_at_id = 1;
+        run = run_startup({"db.nsf", "/s:0"});
+        EXPECT_EQ(run.output, "Process terminated with CTRL-C\n1 of 5 records searched\n\n" +
+                                  counted(0) + unread_line);
+        EXPECT_EQ(run.exit_status, EXIT_FAILED);
+
+        // Without bounds it is still a stub, counted and listed without info.
+        FakeScript& h = three_stubs();
+        h.info[4].status = c.info_status;
+        if (c.normalize_fails) {
+            h.fail_nth["time_normalize"][2] = 0x0119; // after the window's end
+        }
+        run = run_startup({"db.nsf", "/l"});
+        const std::string first = c.info_status == 549 ? "ID: 0x00000004\tday 20000\tDocument\n"
+                                                       : "ID: 0x00000004\t no info\n";
+        EXPECT_EQ(run.output, "NOTE ID\t\tDELETION DATE\t\tNOTE TYPE\n" + first +
+                                  "ID: 0x00000008\tday 19997\tView\n"
+                                  "ID: 0x0000000c\tday 19990\tForm\n\n" +
+                                  counted(3));
+        EXPECT_EQ(run.exit_status, EXIT_OK);
     }
+}
+
+// The window is computed from the time operations whose results it uses, or
+// the run refuses before the database is opened.
+TEST(Survey, AWindowThatCannotBeComputedIsRefused) {
+    const struct {
+        std::vector<std::string> args;
+        const char* op;
+        int nth;
+        bool refused;
+        int expected; // stubs counted when the run goes on
+    } cases[] = {
+        {{"/s:3"}, "time_normalize", 1, true, 0},       // the start's normalisation
+        {{"/s:3"}, "time_adjust", 1, true, 0},          // the start's move
+        {{"/e:1", "/r"}, "time_normalize", 1, true, 0}, // the end's normalisation
+        {{"/e:1", "/r"}, "time_adjust", 1, true, 0},    // the end's move
+        {{"/s:10", "/e:1"}, "time_adjust", 2, true, 0}, // the end's move after the start's
+        {{"/s:3"}, "time_normalize", 2, false, 2},      // the end, which /s alone does not use
+        {{}, "time_normalize", 1, false, 3},            // no bound uses no time at all
+        {{"/s:3"}, "time_adjust", 2, false, 2},         // the query bound: unbounded instead
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.op) + "#" + std::to_string(c.nth) +
+                     (c.args.empty() ? "" : " " + c.args[0]));
+        FakeScript& f = three_stubs();
+        f.fail_nth[c.op][c.nth] = 0x0119;
+        std::vector<std::string> args = {"db.nsf"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        ToolRun run = run_startup(args);
+        if (c.refused) {
+            EXPECT_EQ(run.output, "Unable to compute the day window\n(Error: fake status 281)\n");
+            EXPECT_EQ(run.exit_status, EXIT_FAILED);
+            EXPECT_EQ(f.open_calls, 0);
+            EXPECT_EQ(f.term_calls, 1);
+        } else {
+            const bool removing = c.args.size() > 1 && c.args[1] == "/r";
+            EXPECT_EQ(run.output, (removing ? "\n" + std::to_string(c.expected) + " stubs removed\n"
+                                            : std::string("\n")) +
+                                      counted(c.expected));
+            EXPECT_EQ(run.exit_status, EXIT_OK);
+        }
+    }
+    // A query bound that cannot be computed leaves the query unbounded.
+    FakeScript& f = three_stubs();
+    f.fail_nth["time_adjust"][2] = 0x0119;
+    run_startup({"db.nsf", "/s:3"});
+    EXPECT_EQ(f.since.words[1], 0x80000000u);
 }
 
 TEST(Survey, QueryBoundIsTheDayBeforeAPositiveStart) {
@@ -252,6 +340,20 @@ TEST(Listing, ListsOnlyMatchingStubsAfterTheHeader) {
                               counted(2));
 }
 
+// A library that reports a longer date text than the field holds, or than
+// it wrote, cannot make the line overrun the field or show stack bytes.
+TEST(Listing, ADateTextLengthBeyondTheFieldIsHeldToIt) {
+    for (std::uint16_t length : {std::uint16_t{81}, std::uint16_t{200}, std::uint16_t{0xFFFF}}) {
+        SCOPED_TRACE(length);
+        FakeScript& f = three_stubs();
+        f.time_text_length = length;
+        ToolRun run = run_startup({"db.nsf", "/l", "/s:0"});
+        EXPECT_EQ(run.output, "NOTE ID\t\tDELETION DATE\t\tNOTE TYPE\n"
+                              "ID: 0x00000004\tday 20000\tDocument\n\n" +
+                                  counted(1));
+    }
+}
+
 TEST(Listing, NoteIdsPrintAsEightHexDigitsEvenForZero) {
     FakeScript& f = fake_notes_install();
     f.ids = {S | 0, S | 0x7FFFFFFF};
@@ -305,6 +407,41 @@ TEST(Removal, EveryRemovalFailing) {
                               counted(3)),
               std::string::npos);
     EXPECT_EQ(run.exit_status, EXIT_FAILED);
+}
+
+// A stub that note_info did not confirm as a deletion stub (it may have
+// become a live note since the query) is never handed to note_delete.
+TEST(Removal, AStubNotConfirmedByNoteInfoIsNotRemoved) {
+    for (NotesStatus status : {NotesStatus{0}, NotesStatus{0x0203}}) {
+        SCOPED_TRACE(status);
+        FakeScript& f = three_stubs();
+        f.info[8].status = status;
+        ToolRun run = run_startup({"db.nsf", "/l", "/r"});
+        const std::string why = status == 0 ? "" : "(Error: fake status 515)\n";
+        EXPECT_EQ(run.output, "NOTE ID\t\tDELETION DATE\t\tNOTE TYPE\n"
+                              "ID: 0x00000004\tday 20000\tDocument\n"
+                              "ID: 0x00000008\t no info\n"
+                              "Unable to remove deletion stub for note 0x00000008\n" +
+                                  why +
+                                  "ID: 0x0000000c\tday 19990\tForm\n"
+                                  "\n2 stubs removed\n"
+                                  "\n1 deletion stubs could not be removed\n" +
+                                  counted(3));
+        EXPECT_EQ(run.exit_status, EXIT_FAILED);
+        EXPECT_EQ(f.deleted, (std::vector<NoteId>{4, 12}));
+    }
+}
+
+// Only the 14-bit code of a status is looked up, whatever bits lie above it.
+TEST(Removal, StatusTextIsLookedUpByItsCodeAlone) {
+    FakeScript& f = three_stubs();
+    f.delete_status[8] = 0xC11E;
+    ToolRun run = run_startup({"db.nsf", "/r"});
+    EXPECT_EQ(run.output, "Unable to remove deletion stub for note 0x00000008\n"
+                          "(Error: fake status 286)\n"
+                          "\n2 stubs removed\n\n1 deletion stubs could not be removed\n" +
+                              counted(3));
+    EXPECT_EQ(f.status_text_codes, (std::vector<NotesStatus>{0x011E}));
 }
 
 } // namespace
