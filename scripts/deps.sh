@@ -3,7 +3,7 @@
 # this machine lacks. Does nothing when all are present.
 set -euo pipefail
 
-packages=(cmake make g++ libsqlite3-dev libgtest-dev sqlite3 ${TARNWICK_EXTRA_PACKAGES:-})
+packages=(cmake make g++ libsqlite3-dev libgtest-dev libbenchmark-dev sqlite3 ${TARNWICK_EXTRA_PACKAGES:-})
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
