@@ -4,7 +4,7 @@
 
 std::atomic<std::int32_t> stop_requested{0};
 
-BOOL console_ctrl_handler(DWORD event) {
+BOOL WINAPI console_ctrl_handler(DWORD event) {
     const char* name = nullptr;
     switch (event) {
     case CTRL_C_EVENT:

@@ -12,5 +12,5 @@ extern std::atomic<std::int32_t> stop_requested;
 
 // Prints one line for CTRL-C, CTRL-BREAK, CTRL-CLOSE, CTRL-LOGOFF and
 // CTRL-SHUTDOWN, sets stop_requested and returns TRUE; returns FALSE for any
-// other event.
-BOOL console_ctrl_handler(DWORD event);
+// other event. A Windows callback, so it has the API's calling convention.
+BOOL WINAPI console_ctrl_handler(DWORD event);
