@@ -16,8 +16,9 @@
 #
 # LINUX_BUILD is the Linux build whose end-to-end tests drive the Windows tool
 # (default build/, as scripts/test.sh leaves it; configured if need be).
-# Needs g++-mingw-w64-x86-64-posix, binutils-mingw-w64-x86-64, wine64 and
-# npm (which fetches SQLite's amalgamation once, into ~/.cache/tarnwick).
+# Needs g++-mingw-w64-x86-64-posix, binutils-mingw-w64-x86-64, wine64,
+# python3 and npm (which fetches SQLite's amalgamation once, into
+# ~/.cache/tarnwick).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
