@@ -81,6 +81,11 @@ exec 9>"$work/hold"
 mkdir "$work/unpacked"
 (cd "$work/unpacked" && cmake -E tar xf "$root/build-windows/$package.zip")
 cp build-windows/nNOTES.dll "$work/unpacked/$package/"
+# Its usage text names the version its resource carries (checked by CTest).
+if ! "$wine" "$work/unpacked/$package/tarnwick.exe" | tr -d '\r' | grep -x "version $version" >/dev/null; then
+  echo "scripts/test-windows.sh: the packaged tarnwick.exe does not print version $version"
+  exit 1
+fi
 TARNWICK_E2E_COMMAND="$wine $work/unpacked/$package/tarnwick.exe" TARNWICK_E2E_WINDOWS=1 \
   "$linux_build/tests/e2e_tests"
 
