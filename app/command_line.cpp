@@ -149,5 +149,6 @@ void print_usage() {
     out_printf("stubs created in the future, don't use the /e option.\n");
     out_printf("\n");
     out_printf("tarnwick - deletion stub survey for Notes databases\n");
-    out_printf("version 1.3\n");
+    // The project's version, from CMake's project(VERSION).
+    out_printf("version %s\n", TARNWICK_VERSION);
 }

@@ -8,9 +8,12 @@
 #else
 #include <cstdint>
 
+// The calling convention of Windows callbacks; POSIX has only one.
+#define WINAPI
+
 using BOOL = int;
 using DWORD = std::uint32_t;
-using PHANDLER_ROUTINE = BOOL (*)(DWORD);
+using PHANDLER_ROUTINE = BOOL(WINAPI*)(DWORD);
 
 constexpr BOOL TRUE = 1;
 constexpr BOOL FALSE = 0;

@@ -45,7 +45,7 @@ void mark_run_finished() {
     state.changed.notify_all();
 }
 
-BOOL console_ctrl_handler(DWORD event) {
+BOOL WINAPI console_ctrl_handler(DWORD event) {
     const char* name = nullptr;
     bool process_ends = false; // the system ends the process once we return
     switch (event) {

@@ -19,8 +19,9 @@ constexpr std::chrono::milliseconds RUN_FINISH_WAIT{4000};
 // CTRL-SHUTDOWN, sets stop_requested and returns TRUE; returns FALSE for any
 // other event. For CTRL-CLOSE, CTRL-LOGOFF and CTRL-SHUTDOWN, after which the
 // system ends the process soon after the handler returns, it first waits
-// (at most RUN_FINISH_WAIT) until the run has finished.
-BOOL console_ctrl_handler(DWORD event);
+// (at most RUN_FINISH_WAIT) until the run has finished. A Windows callback,
+// so it has the API's calling convention.
+BOOL WINAPI console_ctrl_handler(DWORD event);
 
 // The run's start and end, as the handler waits for them: the run has
 // finished once its totals are printed, its table freed, its database closed,

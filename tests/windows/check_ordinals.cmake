@@ -10,6 +10,8 @@
 #          no name.
 # Either way the binary must not need a DLL of the compiler's runtime
 # (libstdc++, libgcc, winpthread): those are linked in statically.
+# With -DDLLS=<name;name;...> (not empty) it must import from exactly those DLLs (in any
+# letter case).
 
 foreach(var OBJDUMP BINARY MODE ORDINALS)
   if(NOT DEFINED ${var})
@@ -28,9 +30,12 @@ set(problems "")
 set(found "")
 set(section "")
 set(nnotes_tables 0)
+set(dlls "")
 foreach(line IN LISTS lines)
   if(line MATCHES "^\tDLL Name: (.*)$")
     set(dll "${CMAKE_MATCH_1}")
+    string(TOUPPER "${dll}" upper)
+    list(APPEND dlls "${upper}")
     if(dll MATCHES "^(libstdc\\+\\+|libgcc|libwinpthread)")
       list(APPEND problems "needs the runtime DLL ${dll}")
     endif()
@@ -67,6 +72,15 @@ endforeach()
 
 if(MODE STREQUAL "imports" AND NOT nnotes_tables EQUAL 1)
   list(APPEND problems "has ${nnotes_tables} import tables for nNOTES.dll, not one")
+endif()
+
+if(DLLS)
+  string(TOUPPER "${DLLS}" expected_dlls)
+  list(SORT expected_dlls)
+  list(SORT dlls)
+  if(NOT dlls STREQUAL expected_dlls)
+    list(APPEND problems "imports from the DLLs [${dlls}], not [${expected_dlls}]")
+  endif()
 endif()
 
 list(SORT found COMPARE NATURAL)
