@@ -555,7 +555,7 @@ using namespace nn;
 extern "C" {
 
 NotesStatus nn_build_db_path(int, const char* server, const char* db_name, char* path_out) {
-    if (NotesStatus injected = enter(OP_BUILD_DB_PATH)) {
+    if (NotesStatus injected = ST_OK; enter(OP_BUILD_DB_PATH, &injected)) {
         return injected;
     }
     if (server == nullptr || db_name == nullptr || path_out == nullptr) {
@@ -574,7 +574,7 @@ NotesStatus nn_build_db_path(int, const char* server, const char* db_name, char*
 }
 
 NotesStatus nn_db_open(const char* path, DbHandle* db_out) {
-    if (NotesStatus injected = enter(OP_DB_OPEN)) {
+    if (NotesStatus injected = ST_OK; enter(OP_DB_OPEN, &injected)) {
         return injected;
     }
     if (path == nullptr || db_out == nullptr) {
@@ -616,7 +616,7 @@ NotesStatus nn_db_open(const char* path, DbHandle* db_out) {
 }
 
 NotesStatus nn_db_close(DbHandle handle) {
-    if (NotesStatus injected = enter(OP_DB_CLOSE)) {
+    if (NotesStatus injected = ST_OK; enter(OP_DB_CLOSE, &injected)) {
         return injected;
     }
     Database* db = lookup(g_databases, handle);
@@ -629,7 +629,7 @@ NotesStatus nn_db_close(DbHandle handle) {
 }
 
 NotesStatus nn_db_version(DbHandle handle, std::uint16_t* version_out) {
-    if (NotesStatus injected = enter(OP_DB_VERSION)) {
+    if (NotesStatus injected = ST_OK; enter(OP_DB_VERSION, &injected)) {
         return injected;
     }
     Database* db = lookup(g_databases, handle);
@@ -659,7 +659,7 @@ NotesStatus nn_db_version(DbHandle handle, std::uint16_t* version_out) {
 
 NotesStatus nn_db_modified_ids(DbHandle handle, std::uint16_t class_mask, NotesTime since,
                                NotesTime* until_out, IdTableHandle* table_out) {
-    if (NotesStatus injected = enter(OP_DB_MODIFIED_IDS)) {
+    if (NotesStatus injected = ST_OK; enter(OP_DB_MODIFIED_IDS, &injected)) {
         return injected;
     }
     Database* db = lookup(g_databases, handle);
@@ -759,7 +759,7 @@ int nn_idtable_next(IdTableHandle handle, int first, std::uint32_t* id_out) {
 }
 
 NotesStatus nn_idtable_free(IdTableHandle handle) {
-    if (NotesStatus injected = enter(OP_IDTABLE_FREE)) {
+    if (NotesStatus injected = ST_OK; enter(OP_IDTABLE_FREE, &injected)) {
         return injected;
     }
     if (lookup(g_tables, handle) == nullptr) {
@@ -771,7 +771,7 @@ NotesStatus nn_idtable_free(IdTableHandle handle) {
 
 NotesStatus nn_note_info(DbHandle handle, NoteId id, NoteOriginRecord* origin_out,
                          NotesTime* modified_out, NoteClass* class_out) {
-    if (NotesStatus injected = enter(OP_NOTE_INFO)) {
+    if (NotesStatus injected = ST_OK; enter(OP_NOTE_INFO, &injected)) {
         return injected;
     }
     Database* db = lookup(g_databases, handle);
@@ -820,7 +820,7 @@ NotesStatus nn_note_info(DbHandle handle, NoteId id, NoteOriginRecord* origin_ou
 }
 
 NotesStatus nn_note_delete(DbHandle handle, NoteId id, std::uint32_t update_flags) {
-    if (NotesStatus injected = enter(OP_NOTE_DELETE)) {
+    if (NotesStatus injected = ST_OK; enter(OP_NOTE_DELETE, &injected)) {
         return injected;
     }
     Database* db = lookup(g_databases, handle);
