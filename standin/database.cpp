@@ -11,19 +11,33 @@
 // cheap the file is put in write-ahead-log mode for the removal (with
 // synchronous=NORMAL a commit survives the death of the process without
 // waiting for the disk), and put back in its former journal mode when the
-// database is closed.
+// database is closed. (A process killed during a removal leaves the file in
+// WAL mode.)
+//
+// Reads are grouped in short read transactions. No transaction is kept for
+// longer than READ_SPAN, so that a writer in another process is never held
+// off for long: note_info renews an older one, and a watchdog thread of each
+// database ends one that nobody ends in time (while the program is busy
+// elsewhere, or blocked writing its output). The connection is opened without
+// SQLite's own locking; each database's mutex serializes the library's calls
+// and the watchdog on it.
 #include <sqlite3.h>
 
 #include <algorithm>
 #include <bit>
+#include <chrono>
 #include <compare>
+#include <condition_variable>
 #include <cstddef>
 #include <cstring>
 #include <filesystem>
 #include <iterator>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "standin/internal.h"
@@ -37,8 +51,9 @@ namespace fs = std::filesystem;
 
 constexpr int PATH_MAX_CHARS = 255;
 constexpr int BUSY_TIMEOUT_MS = 5000;
-// A read transaction spans this many note_info calls, then lets writers in.
-constexpr int READS_PER_TRANSACTION = 1024;
+using Clock = std::chrono::steady_clock;
+// The longest a read transaction is held, so that other writers get in.
+constexpr auto READ_SPAN = std::chrono::milliseconds(100);
 
 enum Access {
     ACCESS_NONE,
@@ -77,10 +92,19 @@ struct Database {
     // version shows no commit by another connection.
     std::vector<StubInfo> kept_stubs;
     std::int64_t kept_version = 0;
+    bool kept_checked = false; // checked against the data version in this read transaction
     Access access = ACCESS_NONE;
-    int reads_in_transaction = -1; // -1: no read transaction open
-    bool removal_ready = false;    // journal mode and durability set for removal
-    std::string restore_journal;   // journal mode to put back at close, if changed
+    bool in_read = false;         // a read transaction is open
+    Clock::time_point read_since; // when it began
+    bool removal_ready = false;   // journal mode and durability set for removal
+    bool busy_before = false;     // the last removal failed because the file was busy
+    std::string restore_journal;  // journal mode to put back at close, if changed
+
+    // The library's calls on this database and its watchdog take turns.
+    std::mutex lock;
+    std::condition_variable wake; // a read transaction began, or the watchdog must stop
+    std::thread watchdog;         // started with the first read transaction
+    bool stopping = false;
 };
 
 // IDs are stored in fixed chunks: no reallocation, no doubling slack.
@@ -138,10 +162,16 @@ struct IdTable {
     std::uint32_t last = 0;
     bool sorted = true;
 
+    // False when memory runs out.
     bool add(std::uint32_t id) {
         if (count % CHUNK_IDS == 0) {
-            chunks.emplace_back(new (std::nothrow) std::uint32_t[CHUNK_IDS]);
-            if (!chunks.back()) {
+            std::unique_ptr<std::uint32_t[]> chunk(new (std::nothrow) std::uint32_t[CHUNK_IDS]);
+            if (!chunk) {
+                return false;
+            }
+            try {
+                chunks.push_back(std::move(chunk));
+            } catch (const std::bad_alloc&) {
                 return false;
             }
         }
@@ -219,7 +249,10 @@ struct IdTable {
     std::uint32_t& at(std::uint32_t i) { return chunks[i >> CHUNK_SHIFT][i & (CHUNK_IDS - 1)]; }
 };
 
-std::vector<std::unique_ptr<Database>> g_databases; // handle = index + 1
+// Handle = index + 1. The databases are never destroyed at the end of the
+// process: a program that ends without notes_term leaves their watchdogs
+// waiting on memory that stays valid until the process is gone.
+std::vector<std::unique_ptr<Database>>& g_databases = *new std::vector<std::unique_ptr<Database>>;
 std::vector<std::unique_ptr<IdTable>> g_tables;
 
 template <typename T> T* lookup(std::vector<std::unique_ptr<T>>& registry, std::uint32_t handle) {
@@ -229,15 +262,22 @@ template <typename T> T* lookup(std::vector<std::unique_ptr<T>>& registry, std::
     return registry[handle - 1].get();
 }
 
+// The new item's handle; 0, and the item left with the caller, when memory
+// runs out.
 template <typename T>
-std::uint32_t store(std::vector<std::unique_ptr<T>>& registry, std::unique_ptr<T> item) {
+std::uint32_t store(std::vector<std::unique_ptr<T>>& registry, std::unique_ptr<T>& item) {
     for (std::size_t i = 0; i < registry.size(); ++i) {
         if (!registry[i]) {
             registry[i] = std::move(item);
             return static_cast<std::uint32_t>(i + 1);
         }
     }
-    registry.push_back(std::move(item));
+    try {
+        registry.push_back(nullptr);
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+    registry.back() = std::move(item);
     return static_cast<std::uint32_t>(registry.size());
 }
 
@@ -283,15 +323,65 @@ Access parse_access(const unsigned char* text) {
     return ACCESS_NONE;
 }
 
+// Called with the database's lock held.
 void end_read_transaction(Database* db) {
-    if (db->reads_in_transaction >= 0) {
+    if (db->in_read) {
         exec(db->conn, "COMMIT");
-        db->reads_in_transaction = -1;
+        db->in_read = false;
+        db->kept_checked = false;
+    }
+}
+
+// The watchdog: ends each read transaction once it has been open for
+// READ_SPAN, whether or not the program is still calling the library.
+void watch_reads(Database* db) {
+    std::unique_lock<std::mutex> hold(db->lock);
+    while (!db->stopping) {
+        if (!db->in_read) {
+            db->wake.wait(hold);
+        } else if (Clock::now() - db->read_since >= READ_SPAN) {
+            end_read_transaction(db);
+        } else {
+            db->wake.wait_until(hold, db->read_since + READ_SPAN);
+        }
+    }
+}
+
+// Begins a read transaction, with the lock held; false when none could be
+// begun (reads then go on one by one, each a transaction of its own).
+bool begin_read_transaction(Database* db) {
+    if (!db->watchdog.joinable()) {
+        try {
+            db->watchdog = std::thread(watch_reads, db);
+        } catch (const std::system_error&) {
+            return false; // no thread to end it: no transaction may be left open
+        }
+    }
+    if (exec(db->conn, "BEGIN") != SQLITE_OK) {
+        return false;
+    }
+    db->in_read = true;
+    db->kept_checked = false;
+    db->read_since = Clock::now();
+    db->wake.notify_one();
+    return true;
+}
+
+// Stops and joins the database's watchdog; called without its lock held.
+void stop_watchdog(Database* db) {
+    {
+        std::lock_guard<std::mutex> hold(db->lock);
+        db->stopping = true;
+    }
+    db->wake.notify_one();
+    if (db->watchdog.joinable()) {
+        db->watchdog.join();
     }
 }
 
 void forget_stubs(Database* db) {
     std::vector<StubInfo>().swap(db->kept_stubs);
+    db->kept_checked = false;
 }
 
 // The connection's data version: it changes when another connection commits.
@@ -335,7 +425,9 @@ bool keep_stub(Database* db, std::uint32_t id, std::int64_t note_class, std::int
     return true;
 }
 
+// Closes the connection, once the watchdog has stopped.
 void close_database(Database* db) {
+    stop_watchdog(db);
     end_read_transaction(db);
     forget_stubs(db);
     sqlite3_finalize(db->info);
@@ -457,9 +549,16 @@ NotesStatus prepare_removal(Database* db) {
     bool wal = before == "wal";
     if (!wal &&
         sqlite3_prepare_v2(db->conn, "PRAGMA journal_mode=WAL", -1, &stmt, nullptr) == SQLITE_OK) {
-        wal = sqlite3_step(stmt) == SQLITE_ROW &&
+        const int rc = sqlite3_step(stmt);
+        wal = rc == SQLITE_ROW &&
               std::strcmp(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)), "wal") == 0;
         sqlite3_finalize(stmt);
+        if (from_sqlite(rc) == ST_DB_BUSY) {
+            // Another process holds the file: this removal fails, and the
+            // next one tries the switch again.
+            exec(db->conn, "PRAGMA query_only=1");
+            return ST_DB_BUSY;
+        }
         if (wal && !before.empty()) {
             db->restore_journal = before;
         }
@@ -555,7 +654,7 @@ using namespace nn;
 extern "C" {
 
 NotesStatus nn_build_db_path(int, const char* server, const char* db_name, char* path_out) {
-    if (NotesStatus injected = enter(OP_BUILD_DB_PATH)) {
+    if (NotesStatus injected = ST_OK; enter(OP_BUILD_DB_PATH, &injected)) {
         return injected;
     }
     if (server == nullptr || db_name == nullptr || path_out == nullptr) {
@@ -574,18 +673,23 @@ NotesStatus nn_build_db_path(int, const char* server, const char* db_name, char*
 }
 
 NotesStatus nn_db_open(const char* path, DbHandle* db_out) {
-    if (NotesStatus injected = enter(OP_DB_OPEN)) {
+    if (NotesStatus injected = ST_OK; enter(OP_DB_OPEN, &injected)) {
         return injected;
     }
     if (path == nullptr || db_out == nullptr) {
         return ST_INVALID_ARGUMENT;
     }
     std::string file;
-    if (NotesStatus status = resolve_path(path, &file)) {
-        return status;
-    }
     std::error_code ec;
-    fs::file_status kind = fs::status(file, ec);
+    fs::file_status kind;
+    try {
+        if (NotesStatus status = resolve_path(path, &file)) {
+            return status;
+        }
+        kind = fs::status(file, ec);
+    } catch (const std::bad_alloc&) {
+        return ST_NO_MEMORY;
+    }
     if (ec || !fs::exists(kind)) {
         return ST_FILE_NOT_FOUND;
     }
@@ -593,7 +697,10 @@ NotesStatus nn_db_open(const char* path, DbHandle* db_out) {
         return ST_NOT_A_DATABASE;
     }
 
-    auto db = std::make_unique<Database>();
+    std::unique_ptr<Database> db(new (std::nothrow) Database);
+    if (!db) {
+        return ST_NO_MEMORY;
+    }
     // Never SQLITE_OPEN_CREATE: a missing file must not be made. A file we
     // may not write is opened read-only by SQLite itself.
     int rc = sqlite3_open_v2(file.c_str(), &db->conn, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
@@ -607,35 +714,37 @@ NotesStatus nn_db_open(const char* path, DbHandle* db_out) {
         exec(db->conn, "PRAGMA query_only=1");
         status = check_database(db.get());
     }
-    if (status != ST_OK) {
+    const DbHandle handle = status == ST_OK ? store(g_databases, db) : 0;
+    if (handle == 0) {
         close_database(db.get());
-        return status;
+        return status != ST_OK ? status : ST_NO_MEMORY;
     }
-    *db_out = store(g_databases, std::move(db));
+    *db_out = handle;
     return ST_OK;
 }
 
 NotesStatus nn_db_close(DbHandle handle) {
-    if (NotesStatus injected = enter(OP_DB_CLOSE)) {
+    if (NotesStatus injected = ST_OK; enter(OP_DB_CLOSE, &injected)) {
         return injected;
     }
     Database* db = lookup(g_databases, handle);
     if (db == nullptr) {
         return ST_INVALID_HANDLE;
     }
-    close_database(db);
+    close_database(db); // stops the watchdog first
     g_databases[handle - 1].reset();
     return ST_OK;
 }
 
 NotesStatus nn_db_version(DbHandle handle, std::uint16_t* version_out) {
-    if (NotesStatus injected = enter(OP_DB_VERSION)) {
+    if (NotesStatus injected = ST_OK; enter(OP_DB_VERSION, &injected)) {
         return injected;
     }
     Database* db = lookup(g_databases, handle);
     if (db == nullptr || version_out == nullptr) {
         return db == nullptr ? ST_INVALID_HANDLE : ST_INVALID_ARGUMENT;
     }
+    std::lock_guard<std::mutex> hold(db->lock);
     sqlite3_stmt* stmt = nullptr;
     int rc =
         sqlite3_prepare_v2(db->conn, "SELECT version FROM db_info LIMIT 1", -1, &stmt, nullptr);
@@ -659,13 +768,14 @@ NotesStatus nn_db_version(DbHandle handle, std::uint16_t* version_out) {
 
 NotesStatus nn_db_modified_ids(DbHandle handle, std::uint16_t class_mask, NotesTime since,
                                NotesTime* until_out, IdTableHandle* table_out) {
-    if (NotesStatus injected = enter(OP_DB_MODIFIED_IDS)) {
+    if (NotesStatus injected = ST_OK; enter(OP_DB_MODIFIED_IDS, &injected)) {
         return injected;
     }
     Database* db = lookup(g_databases, handle);
     if (db == nullptr || table_out == nullptr) {
         return db == nullptr ? ST_INVALID_HANDLE : ST_INVALID_ARGUMENT;
     }
+    std::lock_guard<std::mutex> hold(db->lock);
     end_read_transaction(db);
     forget_stubs(db);
     const bool bounded = !time_is_wildcard(since);
@@ -676,6 +786,10 @@ NotesStatus nn_db_modified_ids(DbHandle handle, std::uint16_t class_mask, NotesT
                                 "WHERE modified >= ?2 AND (class & ?1) != 0"
                               : "SELECT note_id, deleted FROM notes "
                                 "WHERE (class & ?1) != 0 ORDER BY note_id";
+    std::unique_ptr<IdTable> table(new (std::nothrow) IdTable);
+    if (!table) {
+        return ST_NO_MEMORY;
+    }
     sqlite3_stmt* stmt = nullptr;
     int rc = sqlite3_prepare_v2(db->conn, sql, -1, &stmt, nullptr);
     if (rc != SQLITE_OK) {
@@ -688,7 +802,6 @@ NotesStatus nn_db_modified_ids(DbHandle handle, std::uint16_t class_mask, NotesT
     if (bounded) {
         sqlite3_bind_int64(stmt, 2, time_to_ms(since));
     }
-    auto table = std::make_unique<IdTable>();
     NotesStatus status = ST_OK;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
         sqlite3_int64 id = sqlite3_column_int64(stmt, 0);
@@ -731,7 +844,11 @@ NotesStatus nn_db_modified_ids(DbHandle handle, std::uint16_t class_mask, NotesT
         return ST_NO_MODIFIED;
     }
     table->sort();
-    *table_out = store(g_tables, std::move(table));
+    const IdTableHandle stored = store(g_tables, table);
+    if (stored == 0) {
+        return ST_NO_MEMORY;
+    }
+    *table_out = stored;
     return ST_OK;
 }
 
@@ -759,7 +876,7 @@ int nn_idtable_next(IdTableHandle handle, int first, std::uint32_t* id_out) {
 }
 
 NotesStatus nn_idtable_free(IdTableHandle handle) {
-    if (NotesStatus injected = enter(OP_IDTABLE_FREE)) {
+    if (NotesStatus injected = ST_OK; enter(OP_IDTABLE_FREE, &injected)) {
         return injected;
     }
     if (lookup(g_tables, handle) == nullptr) {
@@ -771,29 +888,32 @@ NotesStatus nn_idtable_free(IdTableHandle handle) {
 
 NotesStatus nn_note_info(DbHandle handle, NoteId id, NoteOriginRecord* origin_out,
                          NotesTime* modified_out, NoteClass* class_out) {
-    if (NotesStatus injected = enter(OP_NOTE_INFO)) {
+    if (NotesStatus injected = ST_OK; enter(OP_NOTE_INFO, &injected)) {
         return injected;
     }
     Database* db = lookup(g_databases, handle);
     if (db == nullptr) {
         return ST_INVALID_HANDLE;
     }
-    // Lookups share a read transaction, renewed now and then so that other
-    // writers are never held off for long.
-    if (db->reads_in_transaction >= READS_PER_TRANSACTION) {
+    std::lock_guard<std::mutex> hold(db->lock);
+    // Lookups share a read transaction, renewed once it is READ_SPAN old so
+    // that other writers are never held off for long.
+    if (db->in_read && Clock::now() - db->read_since >= READ_SPAN) {
         end_read_transaction(db);
     }
-    if (db->reads_in_transaction < 0 && exec(db->conn, "BEGIN") == SQLITE_OK) {
-        db->reads_in_transaction = 0;
-        // The kept stubs stand only while no other connection has committed.
-        std::int64_t version = 0;
-        if (!db->kept_stubs.empty() &&
-            (!read_data_version(db, &version) || version != db->kept_version)) {
-            forget_stubs(db);
-        }
+    if (!db->in_read) {
+        begin_read_transaction(db);
     }
-    if (db->reads_in_transaction >= 0) {
-        ++db->reads_in_transaction;
+    // The kept stubs stand only while no other connection has committed:
+    // checked once in each read transaction, or at every lookup when there
+    // is none.
+    if (!db->kept_stubs.empty() && !db->kept_checked) {
+        std::int64_t version = 0;
+        if (!read_data_version(db, &version) || version != db->kept_version) {
+            forget_stubs(db);
+        } else {
+            db->kept_checked = db->in_read;
+        }
     }
     if (!db->kept_stubs.empty()) {
         auto kept =
@@ -820,7 +940,7 @@ NotesStatus nn_note_info(DbHandle handle, NoteId id, NoteOriginRecord* origin_ou
 }
 
 NotesStatus nn_note_delete(DbHandle handle, NoteId id, std::uint32_t update_flags) {
-    if (NotesStatus injected = enter(OP_NOTE_DELETE)) {
+    if (NotesStatus injected = ST_OK; enter(OP_NOTE_DELETE, &injected)) {
         return injected;
     }
     Database* db = lookup(g_databases, handle);
@@ -834,12 +954,28 @@ NotesStatus nn_note_delete(DbHandle handle, NoteId id, std::uint32_t update_flag
     if (db->access < ACCESS_EDITOR) {
         return ST_NOT_AUTHORIZED;
     }
+    std::lock_guard<std::mutex> hold(db->lock);
     end_read_transaction(db);
     forget_stubs(db); // what was read may change from here on
-    if (NotesStatus status = prepare_removal(db)) {
-        return status;
+    // Once a removal has found the file held by another process, the next
+    // ones try once without waiting, until one gets through: a walk over
+    // many stubs of a locked file must not wait its timeout at every stub.
+    if (db->busy_before) {
+        sqlite3_busy_timeout(db->conn, 0);
     }
-    return remove_stub(db, id);
+    NotesStatus status = prepare_removal(db);
+    if (status == ST_OK) {
+        status = remove_stub(db, id);
+    }
+    if (db->busy_before) {
+        sqlite3_busy_timeout(db->conn, BUSY_TIMEOUT_MS);
+    }
+    if (status == ST_OK) {
+        db->busy_before = false;
+    } else if (status == ST_DB_BUSY) {
+        db->busy_before = true;
+    }
+    return status;
 }
 
 } // extern "C"

@@ -87,9 +87,13 @@ const Settings& settings();
 // Returns the status naming the first malformed one.
 NotesStatus load_settings();
 
-// Called first by every operation: sleeps for NOTES_DELAY, counts the call
-// and returns the status NOTES_FAIL injects for it (0: none).
-NotesStatus enter(Op op);
+// Called first by every operation: sleeps for NOTES_DELAY and counts the
+// call. True when NOTES_FAIL names this call: the operation then returns
+// *injected (0 included) and does nothing else.
+bool enter(Op op, NotesStatus* injected);
+// The same for an operation that returns no status: NOTES_FAIL does not
+// touch it.
+void enter(Op op);
 
 // ---- Time values ----
 // A NotesTime is words[1] = day number since 1970-01-01 UTC (signed) and

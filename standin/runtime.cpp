@@ -74,10 +74,15 @@ NotesStatus nn_notes_init(int argc, char** argv) {
         return ST_ALREADY_STARTED;
     }
     NotesStatus status = load_settings();
-    if (status == ST_OK) {
-        status = enter(OP_NOTES_INIT);
+    if (status != ST_OK) {
+        return status;
     }
-    if (status == ST_OK && (argc < 1 || argv == nullptr)) {
+    // The settings must be read to know the faults; an injected status, 0
+    // too, then stands for the start of the runtime, which does not happen.
+    if (NotesStatus injected = ST_OK; enter(OP_NOTES_INIT, &injected)) {
+        return injected;
+    }
+    if (argc < 1 || argv == nullptr) {
         status = ST_INVALID_ARGUMENT;
     }
     if (status != ST_OK) {
@@ -90,7 +95,7 @@ NotesStatus nn_notes_init(int argc, char** argv) {
 }
 
 NotesStatus nn_notes_setup_args(int argc, char** argv, int* argc_out, char*** argv_out) {
-    if (NotesStatus injected = enter(OP_NOTES_SETUP_ARGS)) {
+    if (NotesStatus injected = ST_OK; enter(OP_NOTES_SETUP_ARGS, &injected)) {
         return injected;
     }
     if (!g_started) {
@@ -103,7 +108,7 @@ NotesStatus nn_notes_setup_args(int argc, char** argv, int* argc_out, char*** ar
 }
 
 NotesStatus nn_notes_program_begin(ProgramEntry entry, int, char**, int, int) {
-    if (NotesStatus injected = enter(OP_NOTES_PROGRAM_BEGIN)) {
+    if (NotesStatus injected = ST_OK; enter(OP_NOTES_PROGRAM_BEGIN, &injected)) {
         return injected;
     }
     if (!g_started) {

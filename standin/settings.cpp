@@ -12,6 +12,10 @@
 
 #include "standin/internal.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 namespace nn {
 
 namespace {
@@ -173,6 +177,35 @@ bool parse_now(const std::string& s, std::int64_t* ms) {
     return true;
 }
 
+#if defined(_WIN32)
+// Windows sleeps in whole ticks of its timer (a millisecond or more), so a
+// short wait would be cut to nothing: the time is slept off in whole
+// milliseconds while more than two remain, and the rest waited out on the
+// performance counter.
+void wait_microseconds(std::uint32_t us) {
+    LARGE_INTEGER frequency, now, until;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&now);
+    until.QuadPart = now.QuadPart + static_cast<LONGLONG>(us) * frequency.QuadPart / 1000000;
+    for (;;) {
+        const LONGLONG left_us = (until.QuadPart - now.QuadPart) * 1000000 / frequency.QuadPart;
+        if (left_us <= 0) {
+            return;
+        }
+        if (left_us > 2000) {
+            Sleep(static_cast<DWORD>(left_us / 1000 - 1));
+        } else {
+            YieldProcessor();
+        }
+        QueryPerformanceCounter(&now);
+    }
+}
+#else
+void wait_microseconds(std::uint32_t us) {
+    std::this_thread::sleep_for(std::chrono::microseconds(us));
+}
+#endif
+
 const char* env(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr ? value : "";
@@ -223,17 +256,23 @@ NotesStatus load_settings() {
     return ST_OK;
 }
 
-NotesStatus enter(Op op) {
+bool enter(Op op, NotesStatus* injected) {
     if (g_delay_us[op] != 0) {
-        std::this_thread::sleep_for(std::chrono::microseconds(g_delay_us[op]));
+        wait_microseconds(g_delay_us[op]);
     }
     std::uint64_t call = ++g_calls[op];
     for (const Fault& fault : g_faults) {
         if (fault.op == op && (fault.nth == 0 || fault.nth == call)) {
-            return fault.status;
+            *injected = fault.status;
+            return true;
         }
     }
-    return ST_OK;
+    return false;
+}
+
+void enter(Op op) {
+    NotesStatus ignored = ST_OK;
+    enter(op, &ignored);
 }
 
 void trace(const std::string& line) {

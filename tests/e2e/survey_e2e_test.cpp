@@ -2,6 +2,8 @@
 // listing and every way a database can fail to be read.
 #include "tests/e2e/e2e_fixture.h"
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 
 namespace {
@@ -260,6 +262,134 @@ TEST_F(Survey, MalformedSettingsStopTheRuntimeWithTheirName) {
         EXPECT_EQ(r.out.rfind(std::string("\r\n") + c.text, 0), 0u) << r.out;
         EXPECT_NE(r.exit_code, 0);
     }
+}
+
+} // namespace
+
+namespace {
+
+struct ZoneCase {
+    const char* tz;
+    std::vector<NoteRow> rows;
+    std::string listing;                                        // the lines of /l
+    std::vector<std::pair<std::vector<std::string>, int>> days; // window -> stubs
+};
+
+// Local time under daylight-saving rules of both hemispheres, on Windows as
+// on Linux: each stub's date and offset on either side of a clock change,
+// and which day each one falls on when a window counts them.
+TEST_F(Survey, DaylightSavingZonesOfBothHemispheres) {
+    const ZoneCase cases[] = {
+        // Sydney: summer time from the first Sunday of October to the first
+        // Sunday of April. Now is 23:00 on 1 December.
+        {"AEST-10AEDT,M10.1.0,M4.1.0/3",
+         {{4, 1, utc_ms("2026-01-13T13:30:00Z"), 1},
+          {8, 1, utc_ms("2026-04-04T15:59:59Z"), 1},
+          {12, 1, utc_ms("2026-04-04T16:00:00Z"), 1},
+          {16, 1, utc_ms("2026-07-14T00:00:00Z"), 1},
+          {20, 1, utc_ms("2026-10-03T15:59:59Z"), 1},
+          {24, 1, utc_ms("2026-10-03T16:00:00Z"), 1}},
+         "ID: 0x00000004\t2026-01-14 00:30:00 +1100\tDocument\n"
+         "ID: 0x00000008\t2026-04-05 02:59:59 +1100\tDocument\n"
+         "ID: 0x0000000c\t2026-04-05 02:00:00 +1000\tDocument\n"
+         "ID: 0x00000010\t2026-07-14 10:00:00 +1000\tDocument\n"
+         "ID: 0x00000014\t2026-10-04 01:59:59 +1000\tDocument\n"
+         "ID: 0x00000018\t2026-10-04 03:00:00 +1100\tDocument\n",
+         {{{"/s:321", "/e:321"}, 1},
+          {{"/s:240", "/e:240"}, 2},
+          {{"/s:58", "/e:58"}, 2},
+          {{"/s:140", "/e:139"}, 1}}},
+        // Central Europe: summer time from the last Sunday of March to the
+        // last Sunday of October, changed at 01:00 UTC (weeks apart from the
+        // American dates). Now is 13:00 on 1 December.
+        {"CET-1CEST,M3.5.0,M10.5.0/3",
+         {{4, 1, utc_ms("2026-03-20T12:00:00Z"), 1},
+          {8, 1, utc_ms("2026-03-29T00:59:59Z"), 1},
+          {12, 1, utc_ms("2026-03-29T01:00:00Z"), 1},
+          {16, 1, utc_ms("2026-07-01T22:30:00Z"), 1},
+          {20, 1, utc_ms("2026-10-25T00:59:59Z"), 1},
+          {24, 1, utc_ms("2026-10-25T01:00:00Z"), 1},
+          {28, 1, utc_ms("2026-10-30T12:00:00Z"), 1}},
+         "ID: 0x00000004\t2026-03-20 13:00:00 +0100\tDocument\n"
+         "ID: 0x00000008\t2026-03-29 01:59:59 +0100\tDocument\n"
+         "ID: 0x0000000c\t2026-03-29 03:00:00 +0200\tDocument\n"
+         "ID: 0x00000010\t2026-07-02 00:30:00 +0200\tDocument\n"
+         "ID: 0x00000014\t2026-10-25 02:59:59 +0200\tDocument\n"
+         "ID: 0x00000018\t2026-10-25 02:00:00 +0100\tDocument\n"
+         "ID: 0x0000001c\t2026-10-30 13:00:00 +0100\tDocument\n",
+         {{{"/s:152", "/e:152"}, 1},
+          {{"/s:153", "/e:153"}, 0},
+          {{"/s:247", "/e:247"}, 2},
+          {{"/s:37", "/e:32"}, 3}}},
+    };
+    for (const ZoneCase& c : cases) {
+        SCOPED_TRACE(c.tz);
+        env["TZ"] = c.tz;
+        make_notes_db(db("zone.nsf"), c.rows);
+        ProcessResult r = run({"zone.nsf", "/l"});
+        EXPECT_EQ(r.out, "NOTE ID\t\tDELETION DATE\t\tNOTE TYPE\n" + c.listing + "\n" +
+                             count_lines(static_cast<int>(c.rows.size())));
+        for (const auto& [window, stubs] : c.days) {
+            SCOPED_TRACE(window[0] + " " + window[1]);
+            std::vector<std::string> args{"zone.nsf"};
+            args.insert(args.end(), window.begin(), window.end());
+            EXPECT_EQ(run(args).out, "\n" + count_lines(stubs));
+        }
+        fs::remove(db("zone.nsf"));
+    }
+}
+
+// An injected status is what the operation returns, 0 included, and nothing
+// else is done: a note_info that answers 0 describes no stub, and a
+// note_delete that answers 0 removes nothing.
+TEST_F(Survey, InjectedZeroStatusReplacesTheOperation) {
+    const std::string before = read_file(db("names.nsf"));
+    const struct {
+        const char* fail;
+        std::vector<std::string> args;
+        std::string out;
+    } cases[] = {
+        {"note_info=0",
+         {"names.nsf", "/l"},
+         "NOTE ID\t\tDELETION DATE\t\tNOTE TYPE\n"
+         "ID: 0x00000004\t no info\nID: 0x0000000c\t no info\n"
+         "ID: 0x00000010\t no info\nID: 0x00000018\t no info\n\n" +
+             count_lines(4)},
+        // A stub that is not described cannot be placed in a window.
+        {"note_info=0",
+         {"names.nsf", "/l", "/r", "/s:30"},
+         "NOTE ID\t\tDELETION DATE\t\tNOTE TYPE\n\n0 stubs removed\n" + count_lines(0)},
+        {"note_delete=0", {"names.nsf", "/r"}, "\n4 stubs removed\n" + count_lines(4)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fail);
+        env["NOTES_FAIL"] = c.fail;
+        ProcessResult r = run(c.args);
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.exit_code, 0);
+        EXPECT_TRUE(read_file(db("names.nsf")) == before) << "the file changed";
+    }
+}
+
+// A delay is waited out in full, however short: 2,001 calls slowed by 400
+// microseconds each add at least 0.8 s to the quickest of two runs without
+// them. (Windows sleeps in whole milliseconds, so a plain sleep of 400
+// microseconds is hardly one.)
+TEST_F(Survey, DelaysShorterThanAMillisecondAreWaitedInFull) {
+    std::vector<NoteRow> rows;
+    for (int i = 1; i <= 2000; ++i) {
+        rows.push_back({i, 1, utc_ms("2026-11-30T00:00:00Z"), 0});
+    }
+    make_notes_db(db("many.nsf"), rows);
+    auto timed = [&] {
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(run({"many.nsf"}).out, "\n" + count_lines(0));
+        return std::chrono::steady_clock::now() - start;
+    };
+    const auto plain = std::min(timed(), timed());
+    env["NOTES_DELAY"] = "idtable_next=400";
+    const auto slowed = timed();
+    EXPECT_GE(slowed - plain, std::chrono::microseconds(2001 * 400));
 }
 
 } // namespace

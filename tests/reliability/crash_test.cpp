@@ -226,4 +226,53 @@ TEST_F(CrashSafety, RemovalWhileAnotherProcessWritesTheSameFile) {
                 found.c_str());
 }
 
+// A listing whose output is read slowly holds no read transaction while it
+// waits to write: another process's write with a 2-second timeout, made
+// while the tool is blocked on a full pipe, gets in, and the listing shows
+// the file as it is when each stub is reached. (6,000 lines fill the pipe
+// long before the last stub, which the writer changes into a form.)
+TEST_F(CrashSafety, AListingReadSlowlyNeverKeepsAWriterOut) {
+    constexpr int STUBS = 6000;
+    std::vector<NoteRow> rows;
+    for (int i = 1; i <= STUBS; ++i) {
+        rows.push_back({i * 4, 1, utc_ms("2026-11-30T00:00:00Z"), 1});
+    }
+    make_notes_db(db("slow.nsf"), rows); // rollback journal: readers keep writers out
+    int writer_rc = -1;
+    std::string writer_error;
+    ProcessOptions options;
+    options.watch = [&](int, const std::string& out) {
+        if (writer_rc != -1 || out.empty()) {
+            return;
+        }
+        // Not reading for a while: the tool fills the pipe and blocks.
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        sqlite3* conn = nullptr;
+        writer_rc = sqlite3_open_v2(db("slow.nsf").c_str(), &conn, SQLITE_OPEN_READWRITE, nullptr);
+        if (writer_rc == SQLITE_OK) {
+            sqlite3_busy_timeout(conn, 2000);
+            const std::string sql =
+                "UPDATE notes SET class = 4 WHERE note_id = " + std::to_string(STUBS * 4) +
+                "; INSERT INTO notes VALUES (99999, 1, 0, 1)";
+            writer_rc = sqlite3_exec(conn, sql.c_str(), nullptr, nullptr, nullptr);
+            writer_error = sqlite3_errmsg(conn);
+        }
+        sqlite3_close(conn);
+    };
+    ProcessResult r = run({"slow.nsf", "/l", "/s:1000"}, options);
+    EXPECT_EQ(writer_rc, SQLITE_OK) << writer_error;
+
+    std::string expected = "NOTE ID\t\tDELETION DATE\t\tNOTE TYPE\n";
+    char line[80];
+    for (const NoteRow& row : rows) {
+        std::snprintf(line, sizeof line, "ID: 0x%08llx\t2026-11-30 00:00:00 +0000\t%s\n",
+                      static_cast<unsigned long long>(row.note_id),
+                      row.note_id == STUBS * 4 ? "Form" : "Document");
+        expected += line;
+    }
+    expected += "\n" + count_lines(STUBS);
+    EXPECT_TRUE(r.out == expected) << r.out.substr(r.out.size() > 300 ? r.out.size() - 300 : 0);
+    EXPECT_EQ(r.exit_code, 0);
+}
+
 } // namespace

@@ -6,6 +6,8 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <random>
 
@@ -279,6 +281,50 @@ TEST_F(LockedDatabase, APendingWriteLetsTheSurveyReadButNotRemove) {
     sqlite3_exec(writer, "ROLLBACK", nullptr, nullptr, nullptr);
     EXPECT_EQ(read_notes(db("one.nsf")), rows);
     EXPECT_EQ(integrity_check(db("one.nsf")), "ok");
+}
+
+// A removal that finds the file held by another process waits for it once;
+// the ones after it try once without waiting, so that a walk over 10,000
+// stubs of a locked file ends in seconds (not 10,000 timeouts), each
+// failure reported and nothing changed. The same in both journal modes.
+TEST_F(HostileInput, ManyRemovalsOnAFileLockedForWritingEndInSeconds) {
+    constexpr int STUBS = 10000;
+    std::vector<NoteRow> rows;
+    for (int i = 1; i <= STUBS; ++i) {
+        rows.push_back({2000 + i, 1, utc_ms("2026-11-30T00:00:00Z"), 1});
+    }
+    std::string expected;
+    char line[64];
+    for (const NoteRow& row : rows) {
+        std::snprintf(line, sizeof line, "Unable to remove deletion stub for note 0x%08llx\n",
+                      static_cast<unsigned long long>(row.note_id));
+        expected += line;
+        expected += "(Error: Database is in use by another process; try again later)\n";
+    }
+    expected += "\n0 stubs removed\n\n" + std::to_string(STUBS) +
+                " deletion stubs could not be removed\n" + count_lines(STUBS);
+    for (const char* journal : {"DELETE", "WAL"}) {
+        SCOPED_TRACE(journal);
+        make_notes_db(db("locked.nsf"), rows);
+        exec_sql(db("locked.nsf"), std::string("PRAGMA journal_mode=") + journal);
+        sqlite3* writer = nullptr;
+        ASSERT_EQ(sqlite3_open(db("locked.nsf").c_str(), &writer), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(writer, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+        ProcessOptions options;
+        options.timeout_ms = 120000;
+        const auto start = std::chrono::steady_clock::now();
+        ProcessResult r = run({"locked.nsf", "/r"}, options);
+        const auto took = std::chrono::steady_clock::now() - start;
+        sqlite3_exec(writer, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(writer);
+        EXPECT_EQ(r.term_signal, 0);
+        EXPECT_TRUE(r.out == expected) << r.out.substr(0, 400);
+        EXPECT_EQ(r.exit_code, 255);
+        EXPECT_LT(took, std::chrono::seconds(60));
+        EXPECT_EQ(read_notes(db("locked.nsf")), rows);
+        EXPECT_EQ(integrity_check(db("locked.nsf")), "ok");
+        fs::remove(db("locked.nsf"));
+    }
 }
 
 // Random command lines, from a fixed seed: switches, names, fragments and

@@ -1,19 +1,63 @@
 // The stand-in library on its own: time arithmetic, the query, note
 // information and the refusals that protect live notes.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <new>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "standin/nnotes.h"
 #include "tests/support/notes_db.h"
 
+// GCC sees the free() below paired with the new-expressions that reach it
+// and warns, not knowing that operator new is the malloc() above it.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+
+// Allocation failure on demand: while g_fail_allocation is N > 0, the Nth
+// allocation from then on fails (the library is in the same process).
+std::atomic<long> g_fail_allocation{0};
+
+void* operator new(std::size_t size) {
+    if (g_fail_allocation.load() > 0 && --g_fail_allocation == 0) {
+        throw std::bad_alloc();
+    }
+    if (void* p = std::malloc(size != 0 ? size : 1)) {
+        return p;
+    }
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+
 namespace {
 
 constexpr std::int64_t DAY_MS = 86400000;
+
+// A write by another connection, waiting for locks at most timeout_ms;
+// SQLite's result code.
+int write_beside(const std::string& file, const std::string& sql, int timeout_ms) {
+    sqlite3* conn = nullptr;
+    int rc = sqlite3_open_v2(file.c_str(), &conn, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_busy_timeout(conn, timeout_ms);
+        rc = sqlite3_exec(conn, sql.c_str(), nullptr, nullptr, nullptr);
+    }
+    sqlite3_close(conn);
+    return rc;
+}
 
 NotesTime at(const char* iso) {
     const std::int64_t ms = utc_ms(iso);
@@ -297,6 +341,164 @@ TEST_F(StandIn, EveryCodeHasATextAndNoneIsMarkedShown) {
     }
     nn_status_text(0, 1234, text, 255);
     EXPECT_STREQ(text, "Unknown error (status 1234)");
+
+    // The failures the library reports leave bit 0x8000 ("already shown")
+    // clear, so that the program shows them, and each has a text of its own.
+    make_notes_db(dir.file("s.nsf"), {{4, 1, 1000, 1}, {8, 1, 1000, 0}}, 148, "reader");
+    write_file(dir.file("text.nsf"), "not a database");
+    DbHandle db = open("s.nsf");
+    DbHandle none = 0;
+    char path[256];
+    std::uint16_t version = 0;
+    NoteOriginRecord origin;
+    NotesTime modified;
+    NoteClass note_class;
+    const NotesStatus failures[] = {
+        nn_db_open("missing.nsf", &none),
+        nn_db_open("text.nsf", &none),
+        nn_db_open("Nowhere!!x.nsf", &none),
+        nn_build_db_path(0, "", std::string(256, 'n').c_str(), path),
+        nn_db_version(99, &version),
+        nn_note_info(db, 99, &origin, &modified, &note_class),
+        nn_note_delete(db, 4, 0x0200),
+        nn_note_delete(db, 4, 0x0001),
+    };
+    for (NotesStatus status : failures) {
+        SCOPED_TRACE(status);
+        EXPECT_NE(status, 0);
+        EXPECT_EQ(status & 0x8000, 0);
+        nn_status_text(0, status, text, 255);
+        EXPECT_EQ(std::string(text).rfind("Unknown error", 0), std::string::npos) << text;
+    }
+    nn_db_close(db);
+}
+
+// An injected status, 0 included, is all the operation does: no output is
+// filled, nothing is opened, queried or removed.
+TEST_F(StandIn, AnInjectedZeroStatusDoesNothingElse) {
+    make_notes_db(dir.file("z.nsf"), {{4, 1, 1000, 1}});
+    DbHandle db = open("z.nsf");
+    nn_notes_term();
+    setenv("NOTES_FAIL", "db_open=0,db_modified_ids=0,note_info=0,note_delete=0", 1);
+    char prog[] = "test";
+    char* argv[] = {prog, nullptr};
+    ASSERT_EQ(nn_notes_init(1, argv), 0);
+    unsetenv("NOTES_FAIL");
+    db = 0;
+    ASSERT_EQ(nn_db_open(dir.file("z.nsf").c_str(), &db), 0);
+    EXPECT_EQ(db, 0u) << "a handle came back from an open that did not happen";
+    NotesTime since;
+    nn_time_constant(2, &since);
+    IdTableHandle table = 0xABCD;
+    NotesTime until{{7, 7}};
+    EXPECT_EQ(nn_db_modified_ids(1, 0x7FFF, since, &until, &table), 0);
+    EXPECT_EQ(table, 0xABCDu);
+    EXPECT_EQ(until.words[0], 7u);
+    NoteOriginRecord origin;
+    std::memset(&origin, 0x5A, sizeof origin);
+    NotesTime modified{{9, 9}};
+    NoteClass note_class = 0x5A5A;
+    EXPECT_EQ(nn_note_info(1, 4, &origin, &modified, &note_class), 0);
+    EXPECT_EQ(modified.words[1], 9u);
+    EXPECT_EQ(note_class, 0x5A5A);
+    EXPECT_EQ(origin.words[0], 0x5A5A5A5Au);
+    EXPECT_EQ(nn_note_delete(1, 4, 0x0200), 0);
+    EXPECT_EQ(read_notes(dir.file("z.nsf")).size(), 1u);
+}
+
+// A read transaction left idle (the program busy elsewhere, or blocked
+// writing its output) is ended by the library itself: a writer with a
+// 2-second timeout gets in, and the next lookup sees what it wrote, kept
+// stubs included. In both journal modes.
+TEST_F(StandIn, AnIdleReadTransactionEndsByItself) {
+    for (const char* journal : {"DELETE", "WAL"}) {
+        SCOPED_TRACE(journal);
+        const std::string file = dir.file(std::string("idle-") + journal + ".nsf");
+        make_notes_db(file, {{4, 1, utc_ms("2026-11-30T10:00:00Z"), 1},
+                             {8, 1, utc_ms("2026-11-30T11:00:00Z"), 1}});
+        exec_sql(file, std::string("PRAGMA journal_mode=") + journal);
+        DbHandle db = open(file);
+        NotesStatus status;
+        ASSERT_EQ(table_of(db, at("2026-11-29T00:00:00Z"), &status).size(), 2u);
+        NoteOriginRecord origin;
+        NotesTime modified;
+        NoteClass note_class = 0;
+        ASSERT_EQ(nn_note_info(db, 4, &origin, &modified, &note_class), 549);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_EQ(write_beside(file, "UPDATE notes SET class = 4 WHERE note_id = 8", 2000),
+                  SQLITE_OK);
+        EXPECT_EQ(nn_note_info(db, 8, &origin, &modified, &note_class), 549);
+        EXPECT_EQ(note_class, 4);
+        nn_db_close(db);
+    }
+}
+
+// A reader that never stops calling renews its transaction: a writer with
+// a 2-second timeout gets in while lookups go on for 3 seconds (far more
+// than a thousand of them).
+TEST_F(StandIn, AReaderThatNeverPausesStillLetsAWriterIn) {
+    make_notes_db(dir.file("busy.nsf"), {{4, 1, utc_ms("2026-11-30T10:00:00Z"), 1}});
+    DbHandle db = open("busy.nsf");
+    std::atomic<int> writer_rc{-1};
+    std::thread writer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        writer_rc =
+            write_beside(dir.file("busy.nsf"), "INSERT INTO notes VALUES (8, 1, 0, 0)", 2000);
+    });
+    NoteOriginRecord origin;
+    NotesTime modified;
+    NoteClass note_class;
+    long lookups = 0;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while (std::chrono::steady_clock::now() < until) {
+        ASSERT_EQ(nn_note_info(db, 4, &origin, &modified, &note_class), 549);
+        ++lookups;
+    }
+    writer.join();
+    EXPECT_EQ(writer_rc.load(), SQLITE_OK);
+    EXPECT_GT(lookups, 1024);
+    EXPECT_EQ(nn_note_info(db, 8, &origin, &modified, &note_class), 0);
+    nn_db_close(db);
+}
+
+// Memory that runs out while a table of IDs grows (three chunks of them,
+// and a bounded query that keeps what it reads) gives a status, never an
+// exception across the library's C boundary; each allocation fails in turn.
+TEST_F(StandIn, AllocationFailuresGiveAStatusNeverAnException) {
+    const std::string file = dir.file("alloc.nsf");
+    make_notes_db(file, {});
+    exec_sql(file, "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                   "WHERE i < 140000) INSERT INTO notes SELECT i, 1, 1700000000000 + i, "
+                   "i % 3 = 0 FROM n");
+    const NotesTime since = at("2023-01-01T00:00:00Z");
+    for (long n = 1;; ++n) {
+        SCOPED_TRACE(n);
+        DbHandle db = 0;
+        NotesStatus opened = 0xFFFF;
+        g_fail_allocation = n;
+        EXPECT_NO_THROW(opened = nn_db_open(file.c_str(), &db));
+        IdTableHandle table = 0;
+        NotesTime until;
+        NotesStatus queried = 0xFFFF;
+        if (opened == 0) {
+            EXPECT_NO_THROW(queried = nn_db_modified_ids(db, 0x7FFF, since, &until, &table));
+        }
+        const bool reached = g_fail_allocation.load() == 0;
+        g_fail_allocation = 0;
+        EXPECT_TRUE(opened == 0 || opened == 0x0107) << opened;
+        if (opened == 0) {
+            EXPECT_TRUE(queried == 0 || queried == 0x0107) << queried;
+            if (queried == 0) {
+                EXPECT_EQ(nn_idtable_count(table), 140000u);
+                nn_idtable_free(table);
+            }
+            nn_db_close(db);
+        }
+        if (!reached) {
+            EXPECT_EQ(queried, 0);
+            break;
+        }
+    }
 }
 
 TEST_F(StandIn, InjectedFaultsHitTheNthCallOnly) {
