@@ -155,6 +155,9 @@ void nn_program_error_text(NotesStatus status, char* buffer, int buffer_max) {
 
 std::uint16_t nn_status_text(int, NotesStatus code, char* buffer, std::uint16_t buffer_max) {
     enter(OP_STATUS_TEXT);
+    if ((code & 0x3FFF) == ST_OK) {
+        return 0; // success has no text
+    }
     return copy_text(status_message(code & 0x3FFF), buffer, buffer_max, true);
 }
 

@@ -348,6 +348,7 @@ TEST_F(Survey, InjectedZeroStatusReplacesTheOperation) {
         const char* fail;
         std::vector<std::string> args;
         std::string out;
+        int exit_code = 0;
     } cases[] = {
         {"note_info=0",
          {"names.nsf", "/l"},
@@ -355,10 +356,24 @@ TEST_F(Survey, InjectedZeroStatusReplacesTheOperation) {
          "ID: 0x00000004\t no info\nID: 0x0000000c\t no info\n"
          "ID: 0x00000010\t no info\nID: 0x00000018\t no info\n\n" +
              count_lines(4)},
-        // A stub that is not described cannot be placed in a window.
+        // A stub that is not described cannot be placed in a window, and the
+        // run says so.
         {"note_info=0",
          {"names.nsf", "/l", "/r", "/s:30"},
-         "NOTE ID\t\tDELETION DATE\t\tNOTE TYPE\n\n0 stubs removed\n" + count_lines(0)},
+         "NOTE ID\t\tDELETION DATE\t\tNOTE TYPE\n\n0 stubs removed\n" + count_lines(0) +
+             "3 deletion stubs could not be read and were not counted\n",
+         255},
+        // Nor is a stub that note_info did not confirm ever removed.
+        {"note_info=0",
+         {"names.nsf", "/l", "/r"},
+         "NOTE ID\t\tDELETION DATE\t\tNOTE TYPE\n"
+         "ID: 0x00000004\t no info\nUnable to remove deletion stub for note 0x00000004\n"
+         "ID: 0x0000000c\t no info\nUnable to remove deletion stub for note 0x0000000c\n"
+         "ID: 0x00000010\t no info\nUnable to remove deletion stub for note 0x00000010\n"
+         "ID: 0x00000018\t no info\nUnable to remove deletion stub for note 0x00000018\n"
+         "\n0 stubs removed\n\n4 deletion stubs could not be removed\n" +
+             count_lines(4),
+         255},
         {"note_delete=0", {"names.nsf", "/r"}, "\n4 stubs removed\n" + count_lines(4)},
     };
     for (const auto& c : cases) {
@@ -366,7 +381,7 @@ TEST_F(Survey, InjectedZeroStatusReplacesTheOperation) {
         env["NOTES_FAIL"] = c.fail;
         ProcessResult r = run(c.args);
         EXPECT_EQ(r.out, c.out);
-        EXPECT_EQ(r.exit_code, 0);
+        EXPECT_EQ(r.exit_code, c.exit_code);
         EXPECT_TRUE(read_file(db("names.nsf")) == before) << "the file changed";
     }
 }

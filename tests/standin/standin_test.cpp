@@ -341,6 +341,9 @@ TEST_F(StandIn, EveryCodeHasATextAndNoneIsMarkedShown) {
     }
     nn_status_text(0, 1234, text, 255);
     EXPECT_STREQ(text, "Unknown error (status 1234)");
+    // Success has no text, so a listing or removal shows no error line for it.
+    EXPECT_EQ(nn_status_text(0, 0, text, 255), 0);
+    EXPECT_EQ(nn_status_text(0, 0x8000, text, 255), 0);
 
     // The failures the library reports leave bit 0x8000 ("already shown")
     // clear, so that the program shows them, and each has a text of its own.
