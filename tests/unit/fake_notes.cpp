@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "notes/notes_api.h"
-#include "survey/console_ctrl.h"
+#include "survey/interrupt.h"
 
 namespace {
 
