@@ -222,11 +222,13 @@ struct IdTable {
 std::vector<std::unique_ptr<Database>> g_databases; // handle = index + 1
 std::vector<std::unique_ptr<IdTable>> g_tables;
 
-template <typename T> T* lookup(std::vector<std::unique_ptr<T>>& registry, std::uint32_t handle) {
-    if (handle == 0 || handle > registry.size()) {
+template <typename T, typename Handle>
+T* lookup(std::vector<std::unique_ptr<T>>& registry, Handle handle) {
+    const auto value = static_cast<std::uint32_t>(handle);
+    if (value == 0 || value > registry.size()) {
         return nullptr;
     }
-    return registry[handle - 1].get();
+    return registry[value - 1].get();
 }
 
 template <typename T>
@@ -555,7 +557,7 @@ using namespace nn;
 extern "C" {
 
 NotesStatus nn_build_db_path(int, const char* server, const char* db_name, char* path_out) {
-    if (NotesStatus injected = enter(OP_BUILD_DB_PATH)) {
+    if (NotesStatus injected = enter(Op::build_db_path)) {
         return injected;
     }
     if (server == nullptr || db_name == nullptr || path_out == nullptr) {
@@ -574,7 +576,7 @@ NotesStatus nn_build_db_path(int, const char* server, const char* db_name, char*
 }
 
 NotesStatus nn_db_open(const char* path, DbHandle* db_out) {
-    if (NotesStatus injected = enter(OP_DB_OPEN)) {
+    if (NotesStatus injected = enter(Op::db_open)) {
         return injected;
     }
     if (path == nullptr || db_out == nullptr) {
@@ -611,12 +613,12 @@ NotesStatus nn_db_open(const char* path, DbHandle* db_out) {
         close_database(db.get());
         return status;
     }
-    *db_out = store(g_databases, std::move(db));
+    *db_out = static_cast<DbHandle>(store(g_databases, std::move(db)));
     return ST_OK;
 }
 
 NotesStatus nn_db_close(DbHandle handle) {
-    if (NotesStatus injected = enter(OP_DB_CLOSE)) {
+    if (NotesStatus injected = enter(Op::db_close)) {
         return injected;
     }
     Database* db = lookup(g_databases, handle);
@@ -624,12 +626,12 @@ NotesStatus nn_db_close(DbHandle handle) {
         return ST_INVALID_HANDLE;
     }
     close_database(db);
-    g_databases[handle - 1].reset();
+    g_databases[static_cast<std::uint32_t>(handle) - 1].reset();
     return ST_OK;
 }
 
 NotesStatus nn_db_version(DbHandle handle, std::uint16_t* version_out) {
-    if (NotesStatus injected = enter(OP_DB_VERSION)) {
+    if (NotesStatus injected = enter(Op::db_version)) {
         return injected;
     }
     Database* db = lookup(g_databases, handle);
@@ -659,7 +661,7 @@ NotesStatus nn_db_version(DbHandle handle, std::uint16_t* version_out) {
 
 NotesStatus nn_db_modified_ids(DbHandle handle, std::uint16_t class_mask, NotesTime since,
                                NotesTime* until_out, IdTableHandle* table_out) {
-    if (NotesStatus injected = enter(OP_DB_MODIFIED_IDS)) {
+    if (NotesStatus injected = enter(Op::db_modified_ids)) {
         return injected;
     }
     Database* db = lookup(g_databases, handle);
@@ -731,18 +733,18 @@ NotesStatus nn_db_modified_ids(DbHandle handle, std::uint16_t class_mask, NotesT
         return ST_NO_MODIFIED;
     }
     table->sort();
-    *table_out = store(g_tables, std::move(table));
+    *table_out = static_cast<IdTableHandle>(store(g_tables, std::move(table)));
     return ST_OK;
 }
 
 std::uint32_t nn_idtable_count(IdTableHandle handle) {
-    enter(OP_IDTABLE_COUNT);
+    enter(Op::idtable_count);
     IdTable* table = lookup(g_tables, handle);
     return table != nullptr ? table->count : 0;
 }
 
 int nn_idtable_next(IdTableHandle handle, int first, std::uint32_t* id_out) {
-    enter(OP_IDTABLE_NEXT);
+    enter(Op::idtable_next);
     IdTable* table = lookup(g_tables, handle);
     if (table == nullptr || id_out == nullptr) {
         return 0;
@@ -759,19 +761,19 @@ int nn_idtable_next(IdTableHandle handle, int first, std::uint32_t* id_out) {
 }
 
 NotesStatus nn_idtable_free(IdTableHandle handle) {
-    if (NotesStatus injected = enter(OP_IDTABLE_FREE)) {
+    if (NotesStatus injected = enter(Op::idtable_free)) {
         return injected;
     }
     if (lookup(g_tables, handle) == nullptr) {
         return ST_INVALID_HANDLE;
     }
-    g_tables[handle - 1].reset();
+    g_tables[static_cast<std::uint32_t>(handle) - 1].reset();
     return ST_OK;
 }
 
 NotesStatus nn_note_info(DbHandle handle, NoteId id, NoteOriginRecord* origin_out,
                          NotesTime* modified_out, NoteClass* class_out) {
-    if (NotesStatus injected = enter(OP_NOTE_INFO)) {
+    if (NotesStatus injected = enter(Op::note_info)) {
         return injected;
     }
     Database* db = lookup(g_databases, handle);
@@ -820,7 +822,7 @@ NotesStatus nn_note_info(DbHandle handle, NoteId id, NoteOriginRecord* origin_ou
 }
 
 NotesStatus nn_note_delete(DbHandle handle, NoteId id, std::uint32_t update_flags) {
-    if (NotesStatus injected = enter(OP_NOTE_DELETE)) {
+    if (NotesStatus injected = enter(Op::note_delete)) {
         return injected;
     }
     Database* db = lookup(g_databases, handle);

@@ -75,7 +75,7 @@ NotesStatus nn_notes_init(int argc, char** argv) {
     }
     NotesStatus status = load_settings();
     if (status == ST_OK) {
-        status = enter(OP_NOTES_INIT);
+        status = enter(Op::notes_init);
     }
     if (status == ST_OK && (argc < 1 || argv == nullptr)) {
         status = ST_INVALID_ARGUMENT;
@@ -90,7 +90,7 @@ NotesStatus nn_notes_init(int argc, char** argv) {
 }
 
 NotesStatus nn_notes_setup_args(int argc, char** argv, int* argc_out, char*** argv_out) {
-    if (NotesStatus injected = enter(OP_NOTES_SETUP_ARGS)) {
+    if (NotesStatus injected = enter(Op::notes_setup_args)) {
         return injected;
     }
     if (!g_started) {
@@ -103,7 +103,7 @@ NotesStatus nn_notes_setup_args(int argc, char** argv, int* argc_out, char*** ar
 }
 
 NotesStatus nn_notes_program_begin(ProgramEntry entry, int, char**, int, int) {
-    if (NotesStatus injected = enter(OP_NOTES_PROGRAM_BEGIN)) {
+    if (NotesStatus injected = enter(Op::notes_program_begin)) {
         return injected;
     }
     if (!g_started) {
@@ -117,14 +117,14 @@ NotesStatus nn_notes_program_begin(ProgramEntry entry, int, char**, int, int) {
 }
 
 void nn_notes_program_end(int, char**) {
-    enter(OP_NOTES_PROGRAM_END);
+    enter(Op::notes_program_end);
     if (g_programs > 0) {
         --g_programs;
     }
 }
 
 void nn_notes_term() {
-    enter(OP_NOTES_TERM);
+    enter(Op::notes_term);
     if (!g_started) {
         trace("term without init");
         return;
@@ -139,17 +139,17 @@ void nn_notes_term() {
 }
 
 int nn_init_error_text(NotesStatus status, char* buffer, int buffer_max) {
-    enter(OP_INIT_ERROR_TEXT);
+    enter(Op::init_error_text);
     return copy_text(status_message(status & 0x3FFF), buffer, buffer_max, true);
 }
 
 void nn_program_error_text(NotesStatus status, char* buffer, int buffer_max) {
-    enter(OP_PROGRAM_ERROR_TEXT);
+    enter(Op::program_error_text);
     copy_text(status_message(status & 0x3FFF), buffer, buffer_max, true);
 }
 
 std::uint16_t nn_status_text(int, NotesStatus code, char* buffer, std::uint16_t buffer_max) {
-    enter(OP_STATUS_TEXT);
+    enter(Op::status_text);
     return copy_text(status_message(code & 0x3FFF), buffer, buffer_max, true);
 }
 

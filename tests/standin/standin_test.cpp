@@ -51,12 +51,12 @@ class StandIn : public ::testing::Test {
         tzset();
     }
     DbHandle open(const std::string& name) {
-        DbHandle db = 0;
+        DbHandle db{};
         EXPECT_EQ(nn_db_open(name.c_str(), &db), 0);
         return db;
     }
     std::vector<std::uint32_t> table_of(DbHandle db, NotesTime since, NotesStatus* status) {
-        IdTableHandle table = 0;
+        IdTableHandle table{};
         NotesTime until;
         *status = nn_db_modified_ids(db, 0x7FFF, since, &until, &table);
         std::vector<std::uint32_t> ids;
@@ -310,8 +310,8 @@ TEST_F(StandIn, InjectedFaultsHitTheNthCallOnly) {
     EXPECT_EQ(nn_build_db_path(0, "", "a", path), 0x1F);
     EXPECT_EQ(nn_build_db_path(0, "", "a", path), 0);
     std::uint16_t version;
-    EXPECT_EQ(nn_db_version(0, &version), 7);
-    EXPECT_EQ(nn_db_version(0, &version), 7);
+    EXPECT_EQ(nn_db_version(DbHandle{}, &version), 7);
+    EXPECT_EQ(nn_db_version(DbHandle{}, &version), 7);
     unsetenv("NOTES_FAIL");
 }
 
