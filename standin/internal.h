@@ -45,7 +45,8 @@ constexpr NotesStatus ST_BAD_NOTE_ID = 0x0120;
 std::string status_message(NotesStatus code);
 
 // ---- Operations, for the fault and delay hooks ----
-// One per operation of the list, in its order: Op::db_close, ...
+// One per operation of notes/notes_operations.h, in its order: Op::db_close,
+// Op::note_info, ...; the names that NOTES_FAIL and NOTES_DELAY take.
 enum class Op {
 #define NN_OP(name, ordinal) name,
     NOTES_OPERATIONS(NN_OP)
