@@ -3,7 +3,7 @@
 #include "app/exit_status.h"
 #include "notes/notes_api.h"
 #include "output/console_output.h"
-#include "survey/console_ctrl.h"
+#include "survey/interrupt.h"
 #include "survey/survey.h"
 
 namespace {

@@ -7,12 +7,9 @@ namespace {
 const NotesLibrary* g_library = nullptr;
 
 bool table_complete(const NotesLibrary* l) {
-    return l->notes_init && l->notes_setup_args && l->notes_program_begin && l->notes_program_end &&
-           l->notes_term && l->init_error_text && l->program_error_text && l->status_text &&
-           l->build_db_path && l->db_open && l->db_close && l->db_version && l->db_modified_ids &&
-           l->idtable_count && l->idtable_next && l->idtable_free && l->note_info &&
-           l->note_delete && l->time_now && l->time_constant && l->time_normalize &&
-           l->time_adjust && l->time_day_number && l->time_to_text;
+#define NOTES_ENTRY_PRESENT(name, ordinal) &&l->name != nullptr
+    return true NOTES_OPERATIONS(NOTES_ENTRY_PRESENT);
+#undef NOTES_ENTRY_PRESENT
 }
 
 // Makes sure a text the library wrote into a caller's buffer is terminated

@@ -6,15 +6,11 @@
 
 namespace {
 
-const NotesLibrary linked_library = {
-    NOTES_LIBRARY_VERSION, nn_notes_init,      nn_notes_setup_args, nn_notes_program_begin,
-    nn_notes_program_end,  nn_notes_term,      nn_init_error_text,  nn_program_error_text,
-    nn_status_text,        nn_build_db_path,   nn_db_open,          nn_db_close,
-    nn_db_version,         nn_db_modified_ids, nn_idtable_count,    nn_idtable_next,
-    nn_idtable_free,       nn_note_info,       nn_note_delete,      nn_time_now,
-    nn_time_constant,      nn_time_normalize,  nn_time_adjust,      nn_time_day_number,
-    nn_time_to_text,
-};
+// Each entry is the stand-in's function of the same name.
+#define NOTES_LINKED_ENTRY(name, ordinal) .name = nn_##name,
+const NotesLibrary linked_library = {.version = NOTES_LIBRARY_VERSION,
+                                     NOTES_OPERATIONS(NOTES_LINKED_ENTRY)};
+#undef NOTES_LINKED_ENTRY
 
 } // namespace
 

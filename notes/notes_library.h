@@ -1,11 +1,18 @@
 // The Notes library as the tool sees it: one table of entry points, one per
-// operation the tool uses. A binder fills the table for the platform (the
-// real library is imported by ordinal); tests install a scripted fake.
+// operation the tool uses, in the order of the list of notes_operations.h. A
+// binder fills the table for the platform (the real library is imported by
+// ordinal); tests install a scripted fake. Binders name each entry they fill
+// (.db_close = ...), and no two entries have the same type, so an entry
+// filled with another's function does not compile.
 //
 // Bump NOTES_LIBRARY_VERSION whenever an entry is added, removed or changes
 // its signature, so that a table built for another layout is refused.
 #pragma once
 
+#include <cstddef>
+#include <type_traits>
+
+#include "notes/notes_operations.h"
 #include "notes/notes_types.h"
 
 constexpr int NOTES_LIBRARY_VERSION = 1;
@@ -65,6 +72,39 @@ struct NotesLibrary {
 };
 
 } // extern "C"
+
+// The function type of an entry: what an implementation of the operation is.
+#define NOTES_ENTRY_TYPE(name) std::remove_pointer_t<decltype(NotesLibrary::name)>
+
+namespace notes_library_checks {
+
+// The table has exactly the listed entries, in the list's order: a structure
+// made from the list has the table's layout, entry by entry.
+struct Listed {
+    int version;
+#define NOTES_LISTED_ENTRY(name, ordinal) decltype(NotesLibrary::name) name;
+    NOTES_OPERATIONS(NOTES_LISTED_ENTRY)
+#undef NOTES_LISTED_ENTRY
+};
+static_assert(sizeof(Listed) == sizeof(NotesLibrary), "an entry of NotesLibrary is not listed");
+#define NOTES_SAME_PLACE(name, ordinal)                                                            \
+    static_assert(offsetof(Listed, name) == offsetof(NotesLibrary, name),                          \
+                  "NotesLibrary::" #name " is not where the list puts it");
+NOTES_OPERATIONS(NOTES_SAME_PLACE)
+#undef NOTES_SAME_PLACE
+
+// No two entries share a type.
+template <typename... Types> struct Distinct : std::true_type {};
+template <typename First, typename... Rest>
+struct Distinct<First, Rest...>
+    : std::bool_constant<(!std::is_same_v<First, Rest> && ...) && Distinct<Rest...>::value> {};
+struct EndOfList {};
+#define NOTES_ENTRY_POINTER_TYPE(name, ordinal) decltype(NotesLibrary::name),
+static_assert(Distinct<NOTES_OPERATIONS(NOTES_ENTRY_POINTER_TYPE) EndOfList>::value,
+              "two entries of NotesLibrary have the same type, so binders could swap them");
+#undef NOTES_ENTRY_POINTER_TYPE
+
+} // namespace notes_library_checks
 
 // Selector of time_constant for a bound that excludes no note.
 constexpr std::uint16_t TIME_CONSTANT_WILDCARD = 2;

@@ -6,8 +6,13 @@
 using NotesStatus = std::uint16_t; // 0: success
 using NoteId = std::uint32_t;
 using NoteClass = std::uint16_t;
-using DbHandle = std::uint32_t;
-using IdTableHandle = std::uint32_t;
+
+// Handles of an open database and of a table of note IDs: 32-bit values the
+// library hands out and takes back, passed by value like the integers they
+// are. Two types, so that one cannot be given where the other belongs.
+enum class DbHandle : std::uint32_t {};
+enum class IdTableHandle : std::uint32_t {};
+static_assert(sizeof(DbHandle) == 4 && sizeof(IdTableHandle) == 4);
 
 // The library's 8-byte time value. Only the library creates and interprets
 // it; the tool copies it around (and sets words[0] to 0xFFFFFFFF to make a

@@ -24,9 +24,10 @@ constexpr DWORD CTRL_CLOSE_EVENT = 2;
 constexpr DWORD CTRL_LOGOFF_EVENT = 5;
 constexpr DWORD CTRL_SHUTDOWN_EVENT = 6;
 
-// Adds (add != FALSE) or removes a handler. Handlers are called most recently
-// added first, each on a thread of its own making, until one returns TRUE;
-// when none does, the event ends the process as its signal does by default.
-// A null handler with add != FALSE makes CTRL_C_EVENT ignored.
+// Adds a handler (add must be TRUE; the tool never removes one, nor asks for
+// the null handler, so this layer offers neither and returns FALSE for them).
+// Handlers are called most recently added first, on a thread of the layer's
+// own, until one returns TRUE; when none does, the event ends the process as
+// its signal does by default.
 BOOL SetConsoleCtrlHandler(PHANDLER_ROUTINE handler, BOOL add);
 #endif

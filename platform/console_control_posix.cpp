@@ -1,4 +1,5 @@
-// Console control events on POSIX, with the contract of the Windows call:
+// Console control events on POSIX, with the part of the Windows call's contract
+// that the tool uses (adding a handler):
 //
 //   SIGINT -> CTRL_C_EVENT, SIGQUIT -> CTRL_BREAK_EVENT,
 //   SIGHUP -> CTRL_CLOSE_EVENT, SIGTERM -> CTRL_SHUTDOWN_EVENT.
@@ -38,7 +39,6 @@ constexpr EventSignal event_signals[] = {
 struct Layer {
     std::mutex lock;
     std::vector<PHANDLER_ROUTINE> handlers; // most recently added last
-    bool ignore_ctrl_c = false;
     bool started = false;
 };
 
@@ -70,9 +70,6 @@ bool dispatch(DWORD event) {
     {
         Layer& state = layer();
         std::lock_guard<std::mutex> hold(state.lock);
-        if (event == CTRL_C_EVENT && state.ignore_ctrl_c) {
-            return true;
-        }
         handlers = state.handlers;
     }
     for (auto it = handlers.rbegin(); it != handlers.rend(); ++it) {
@@ -121,26 +118,15 @@ void start_watcher_locked(Layer& state) {
 } // namespace
 
 BOOL SetConsoleCtrlHandler(PHANDLER_ROUTINE handler, BOOL add) {
+    if (handler == nullptr || add == FALSE) {
+        return FALSE;
+    }
     Layer& state = layer();
     std::lock_guard<std::mutex> hold(state.lock);
     std::vector<PHANDLER_ROUTINE>& handlers = state.handlers;
-    if (handler == nullptr) {
-        state.ignore_ctrl_c = add != FALSE;
-        if (add != FALSE) {
-            start_watcher_locked(state);
-        }
-        return TRUE;
-    }
-    auto found = std::find(handlers.begin(), handlers.end(), handler);
-    if (add == FALSE) {
-        if (found == handlers.end()) {
-            return FALSE;
-        }
-        handlers.erase(found);
-        return TRUE;
-    }
     // Adding a handler that is already there makes it the most recent one;
     // the list never grows by repeated installation.
+    auto found = std::find(handlers.begin(), handlers.end(), handler);
     if (found != handlers.end()) {
         if (found + 1 != handlers.end()) {
             handlers.erase(found);

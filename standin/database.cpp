@@ -255,7 +255,9 @@ struct IdTable {
 std::vector<std::unique_ptr<Database>>& g_databases = *new std::vector<std::unique_ptr<Database>>;
 std::vector<std::unique_ptr<IdTable>> g_tables;
 
-template <typename T> T* lookup(std::vector<std::unique_ptr<T>>& registry, std::uint32_t handle) {
+template <typename T, typename Handle>
+T* lookup(std::vector<std::unique_ptr<T>>& registry, Handle handle_value) {
+    const auto handle = static_cast<std::uint32_t>(handle_value);
     if (handle == 0 || handle > registry.size()) {
         return nullptr;
     }
@@ -654,7 +656,7 @@ using namespace nn;
 extern "C" {
 
 NotesStatus nn_build_db_path(int, const char* server, const char* db_name, char* path_out) {
-    if (NotesStatus injected = ST_OK; enter(OP_BUILD_DB_PATH, &injected)) {
+    if (NotesStatus injected = ST_OK; enter(Op::build_db_path, &injected)) {
         return injected;
     }
     if (server == nullptr || db_name == nullptr || path_out == nullptr) {
@@ -673,7 +675,7 @@ NotesStatus nn_build_db_path(int, const char* server, const char* db_name, char*
 }
 
 NotesStatus nn_db_open(const char* path, DbHandle* db_out) {
-    if (NotesStatus injected = ST_OK; enter(OP_DB_OPEN, &injected)) {
+    if (NotesStatus injected = ST_OK; enter(Op::db_open, &injected)) {
         return injected;
     }
     if (path == nullptr || db_out == nullptr) {
@@ -714,8 +716,8 @@ NotesStatus nn_db_open(const char* path, DbHandle* db_out) {
         exec(db->conn, "PRAGMA query_only=1");
         status = check_database(db.get());
     }
-    const DbHandle handle = status == ST_OK ? store(g_databases, db) : 0;
-    if (handle == 0) {
+    const DbHandle handle = static_cast<DbHandle>(status == ST_OK ? store(g_databases, db) : 0);
+    if (handle == DbHandle{}) {
         close_database(db.get());
         return status != ST_OK ? status : ST_NO_MEMORY;
     }
@@ -724,7 +726,7 @@ NotesStatus nn_db_open(const char* path, DbHandle* db_out) {
 }
 
 NotesStatus nn_db_close(DbHandle handle) {
-    if (NotesStatus injected = ST_OK; enter(OP_DB_CLOSE, &injected)) {
+    if (NotesStatus injected = ST_OK; enter(Op::db_close, &injected)) {
         return injected;
     }
     Database* db = lookup(g_databases, handle);
@@ -732,12 +734,12 @@ NotesStatus nn_db_close(DbHandle handle) {
         return ST_INVALID_HANDLE;
     }
     close_database(db); // stops the watchdog first
-    g_databases[handle - 1].reset();
+    g_databases[static_cast<std::uint32_t>(handle) - 1].reset();
     return ST_OK;
 }
 
 NotesStatus nn_db_version(DbHandle handle, std::uint16_t* version_out) {
-    if (NotesStatus injected = ST_OK; enter(OP_DB_VERSION, &injected)) {
+    if (NotesStatus injected = ST_OK; enter(Op::db_version, &injected)) {
         return injected;
     }
     Database* db = lookup(g_databases, handle);
@@ -768,7 +770,7 @@ NotesStatus nn_db_version(DbHandle handle, std::uint16_t* version_out) {
 
 NotesStatus nn_db_modified_ids(DbHandle handle, std::uint16_t class_mask, NotesTime since,
                                NotesTime* until_out, IdTableHandle* table_out) {
-    if (NotesStatus injected = ST_OK; enter(OP_DB_MODIFIED_IDS, &injected)) {
+    if (NotesStatus injected = ST_OK; enter(Op::db_modified_ids, &injected)) {
         return injected;
     }
     Database* db = lookup(g_databases, handle);
@@ -844,8 +846,8 @@ NotesStatus nn_db_modified_ids(DbHandle handle, std::uint16_t class_mask, NotesT
         return ST_NO_MODIFIED;
     }
     table->sort();
-    const IdTableHandle stored = store(g_tables, table);
-    if (stored == 0) {
+    const IdTableHandle stored = static_cast<IdTableHandle>(store(g_tables, table));
+    if (stored == IdTableHandle{}) {
         return ST_NO_MEMORY;
     }
     *table_out = stored;
@@ -853,13 +855,13 @@ NotesStatus nn_db_modified_ids(DbHandle handle, std::uint16_t class_mask, NotesT
 }
 
 std::uint32_t nn_idtable_count(IdTableHandle handle) {
-    enter(OP_IDTABLE_COUNT);
+    enter(Op::idtable_count);
     IdTable* table = lookup(g_tables, handle);
     return table != nullptr ? table->count : 0;
 }
 
 int nn_idtable_next(IdTableHandle handle, int first, std::uint32_t* id_out) {
-    enter(OP_IDTABLE_NEXT);
+    enter(Op::idtable_next);
     IdTable* table = lookup(g_tables, handle);
     if (table == nullptr || id_out == nullptr) {
         return 0;
@@ -876,19 +878,19 @@ int nn_idtable_next(IdTableHandle handle, int first, std::uint32_t* id_out) {
 }
 
 NotesStatus nn_idtable_free(IdTableHandle handle) {
-    if (NotesStatus injected = ST_OK; enter(OP_IDTABLE_FREE, &injected)) {
+    if (NotesStatus injected = ST_OK; enter(Op::idtable_free, &injected)) {
         return injected;
     }
     if (lookup(g_tables, handle) == nullptr) {
         return ST_INVALID_HANDLE;
     }
-    g_tables[handle - 1].reset();
+    g_tables[static_cast<std::uint32_t>(handle) - 1].reset();
     return ST_OK;
 }
 
 NotesStatus nn_note_info(DbHandle handle, NoteId id, NoteOriginRecord* origin_out,
                          NotesTime* modified_out, NoteClass* class_out) {
-    if (NotesStatus injected = ST_OK; enter(OP_NOTE_INFO, &injected)) {
+    if (NotesStatus injected = ST_OK; enter(Op::note_info, &injected)) {
         return injected;
     }
     Database* db = lookup(g_databases, handle);
@@ -940,7 +942,7 @@ NotesStatus nn_note_info(DbHandle handle, NoteId id, NoteOriginRecord* origin_ou
 }
 
 NotesStatus nn_note_delete(DbHandle handle, NoteId id, std::uint32_t update_flags) {
-    if (NotesStatus injected = ST_OK; enter(OP_NOTE_DELETE, &injected)) {
+    if (NotesStatus injected = ST_OK; enter(Op::note_delete, &injected)) {
         return injected;
     }
     Database* db = lookup(g_databases, handle);

@@ -45,33 +45,16 @@ constexpr NotesStatus ST_BAD_NOTE_ID = 0x0120;
 std::string status_message(NotesStatus code);
 
 // ---- Operations, for the fault and delay hooks ----
-enum Op {
-    OP_NOTES_INIT,
-    OP_NOTES_SETUP_ARGS,
-    OP_NOTES_PROGRAM_BEGIN,
-    OP_NOTES_PROGRAM_END,
-    OP_NOTES_TERM,
-    OP_INIT_ERROR_TEXT,
-    OP_PROGRAM_ERROR_TEXT,
-    OP_STATUS_TEXT,
-    OP_BUILD_DB_PATH,
-    OP_DB_OPEN,
-    OP_DB_CLOSE,
-    OP_DB_VERSION,
-    OP_DB_MODIFIED_IDS,
-    OP_IDTABLE_COUNT,
-    OP_IDTABLE_NEXT,
-    OP_IDTABLE_FREE,
-    OP_NOTE_INFO,
-    OP_NOTE_DELETE,
-    OP_TIME_NOW,
-    OP_TIME_CONSTANT,
-    OP_TIME_NORMALIZE,
-    OP_TIME_ADJUST,
-    OP_TIME_DAY_NUMBER,
-    OP_TIME_TO_TEXT,
-    OP_COUNT
+// One per operation of notes/notes_operations.h, in its order: Op::db_close,
+// Op::note_info, ...; the names that NOTES_FAIL and NOTES_DELAY take.
+enum class Op {
+#define NN_OP(name, ordinal) name,
+    NOTES_OPERATIONS(NN_OP)
+#undef NN_OP
 };
+#define NN_PLUS_ONE(name, ordinal) +1
+constexpr int OP_COUNT = 0 NOTES_OPERATIONS(NN_PLUS_ONE);
+#undef NN_PLUS_ONE
 
 // ---- Settings (read from the environment by notes_init) ----
 struct Settings {

@@ -79,7 +79,7 @@ NotesStatus nn_notes_init(int argc, char** argv) {
     }
     // The settings must be read to know the faults; an injected status, 0
     // too, then stands for the start of the runtime, which does not happen.
-    if (NotesStatus injected = ST_OK; enter(OP_NOTES_INIT, &injected)) {
+    if (NotesStatus injected = ST_OK; enter(Op::notes_init, &injected)) {
         return injected;
     }
     if (argc < 1 || argv == nullptr) {
@@ -95,7 +95,7 @@ NotesStatus nn_notes_init(int argc, char** argv) {
 }
 
 NotesStatus nn_notes_setup_args(int argc, char** argv, int* argc_out, char*** argv_out) {
-    if (NotesStatus injected = ST_OK; enter(OP_NOTES_SETUP_ARGS, &injected)) {
+    if (NotesStatus injected = ST_OK; enter(Op::notes_setup_args, &injected)) {
         return injected;
     }
     if (!g_started) {
@@ -108,7 +108,7 @@ NotesStatus nn_notes_setup_args(int argc, char** argv, int* argc_out, char*** ar
 }
 
 NotesStatus nn_notes_program_begin(ProgramEntry entry, int, char**, int, int) {
-    if (NotesStatus injected = ST_OK; enter(OP_NOTES_PROGRAM_BEGIN, &injected)) {
+    if (NotesStatus injected = ST_OK; enter(Op::notes_program_begin, &injected)) {
         return injected;
     }
     if (!g_started) {
@@ -122,14 +122,14 @@ NotesStatus nn_notes_program_begin(ProgramEntry entry, int, char**, int, int) {
 }
 
 void nn_notes_program_end(int, char**) {
-    enter(OP_NOTES_PROGRAM_END);
+    enter(Op::notes_program_end);
     if (g_programs > 0) {
         --g_programs;
     }
 }
 
 void nn_notes_term() {
-    enter(OP_NOTES_TERM);
+    enter(Op::notes_term);
     if (!g_started) {
         trace("term without init");
         return;
@@ -144,17 +144,17 @@ void nn_notes_term() {
 }
 
 int nn_init_error_text(NotesStatus status, char* buffer, int buffer_max) {
-    enter(OP_INIT_ERROR_TEXT);
+    enter(Op::init_error_text);
     return copy_text(status_message(status & 0x3FFF), buffer, buffer_max, true);
 }
 
 void nn_program_error_text(NotesStatus status, char* buffer, int buffer_max) {
-    enter(OP_PROGRAM_ERROR_TEXT);
+    enter(Op::program_error_text);
     copy_text(status_message(status & 0x3FFF), buffer, buffer_max, true);
 }
 
 std::uint16_t nn_status_text(int, NotesStatus code, char* buffer, std::uint16_t buffer_max) {
-    enter(OP_STATUS_TEXT);
+    enter(Op::status_text);
     if ((code & 0x3FFF) == ST_OK) {
         return 0; // success has no text
     }

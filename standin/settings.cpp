@@ -20,31 +20,12 @@ namespace nn {
 
 namespace {
 
+// The names by which NOTES_FAIL, NOTES_DELAY and the trace know the
+// operations, indexed by Op.
 const char* const op_names[OP_COUNT] = {
-    "notes_init",
-    "notes_setup_args",
-    "notes_program_begin",
-    "notes_program_end",
-    "notes_term",
-    "init_error_text",
-    "program_error_text",
-    "status_text",
-    "build_db_path",
-    "db_open",
-    "db_close",
-    "db_version",
-    "db_modified_ids",
-    "idtable_count",
-    "idtable_next",
-    "idtable_free",
-    "note_info",
-    "note_delete",
-    "time_now",
-    "time_constant",
-    "time_normalize",
-    "time_adjust",
-    "time_day_number",
-    "time_to_text",
+#define NN_OP_NAME(name, ordinal) #name,
+    NOTES_OPERATIONS(NN_OP_NAME)
+#undef NN_OP_NAME
 };
 
 struct Fault {
@@ -140,7 +121,7 @@ bool parse_delays(const std::string& text) {
             !parse_number(item.substr(eq + 1), 60000000, &us)) {
             return false;
         }
-        g_delay_us[op] = static_cast<std::uint32_t>(us);
+        g_delay_us[static_cast<int>(op)] = static_cast<std::uint32_t>(us);
     }
     return true;
 }
@@ -257,10 +238,10 @@ NotesStatus load_settings() {
 }
 
 bool enter(Op op, NotesStatus* injected) {
-    if (g_delay_us[op] != 0) {
-        wait_microseconds(g_delay_us[op]);
+    if (g_delay_us[static_cast<int>(op)] != 0) {
+        wait_microseconds(g_delay_us[static_cast<int>(op)]);
     }
-    std::uint64_t call = ++g_calls[op];
+    std::uint64_t call = ++g_calls[static_cast<int>(op)];
     for (const Fault& fault : g_faults) {
         if (fault.op == op && (fault.nth == 0 || fault.nth == call)) {
             *injected = fault.status;

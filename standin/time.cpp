@@ -121,14 +121,14 @@ using namespace nn;
 extern "C" {
 
 void nn_time_now(NotesTime* out) {
-    enter(OP_TIME_NOW);
+    enter(Op::time_now);
     if (out != nullptr) {
         *out = time_from_ms(current_time_ms());
     }
 }
 
 void nn_time_constant(std::uint16_t selector, NotesTime* out) {
-    enter(OP_TIME_CONSTANT);
+    enter(Op::time_constant);
     if (out == nullptr) {
         return;
     }
@@ -139,7 +139,7 @@ void nn_time_constant(std::uint16_t selector, NotesTime* out) {
 }
 
 NotesStatus nn_time_normalize(const NotesTime* in, std::uint32_t, NotesTime* out) {
-    if (NotesStatus injected = ST_OK; enter(OP_TIME_NORMALIZE, &injected)) {
+    if (NotesStatus injected = ST_OK; enter(Op::time_normalize, &injected)) {
         return injected;
     }
     if (in == nullptr || out == nullptr) {
@@ -151,7 +151,7 @@ NotesStatus nn_time_normalize(const NotesTime* in, std::uint32_t, NotesTime* out
 
 NotesStatus nn_time_adjust(NotesTime* time, int seconds, int minutes, int hours, int days,
                            int months, int years) {
-    if (NotesStatus injected = ST_OK; enter(OP_TIME_ADJUST, &injected)) {
+    if (NotesStatus injected = ST_OK; enter(Op::time_adjust, &injected)) {
         return injected;
     }
     if (time == nullptr) {
@@ -179,7 +179,7 @@ NotesStatus nn_time_adjust(NotesTime* time, int seconds, int minutes, int hours,
 }
 
 std::int32_t nn_time_day_number(const NotesTime* time) {
-    enter(OP_TIME_DAY_NUMBER);
+    enter(Op::time_day_number);
     if (time == nullptr) {
         return 0;
     }
@@ -193,7 +193,7 @@ std::int32_t nn_time_day_number(const NotesTime* time) {
 // "2026-12-10 14:03:22 +0100" in local time; "2026-12-10" for a whole day.
 NotesStatus nn_time_to_text(const void*, const void*, const NotesTime* time, char* buffer,
                             std::uint16_t buffer_max, std::uint16_t* length_out) {
-    if (NotesStatus injected = ST_OK; enter(OP_TIME_TO_TEXT, &injected)) {
+    if (NotesStatus injected = ST_OK; enter(Op::time_to_text, &injected)) {
         return injected;
     }
     if (time == nullptr || buffer == nullptr || length_out == nullptr) {

@@ -3,7 +3,7 @@
 #include "app/command_line.h"
 #include "notes/notes_api.h"
 #include "output/console_output.h"
-#include "survey/console_ctrl.h"
+#include "survey/interrupt.h"
 #include "survey/stub_listing.h"
 
 namespace {
@@ -162,7 +162,7 @@ NotesStatus scan_stubs(DbHandle db, NotesTime start, NotesTime end, std::int32_t
     }
 
     NotesTime until;
-    IdTableHandle table = 0;
+    IdTableHandle table{};
     NotesStatus status = db_modified_ids(db, NOTE_CLASS_ALL, since, &until, &table);
     if (status == STATUS_NO_MODIFIED) {
         return 0;
@@ -293,7 +293,7 @@ NotesStatus survey_main(int argc, char** argv) {
         return STATUS_FAILURE_SHOWN;
     }
 
-    DbHandle db = 0;
+    DbHandle db{};
     status = db_open(path, &db);
     if (status != 0) {
         out_printf("Unable to open database: %s\n", settings.db_name);

@@ -95,12 +95,12 @@ class StandIn : public ::testing::Test {
         tzset();
     }
     DbHandle open(const std::string& name) {
-        DbHandle db = 0;
+        DbHandle db{};
         EXPECT_EQ(nn_db_open(name.c_str(), &db), 0);
         return db;
     }
     std::vector<std::uint32_t> table_of(DbHandle db, NotesTime since, NotesStatus* status) {
-        IdTableHandle table = 0;
+        IdTableHandle table{};
         NotesTime until;
         *status = nn_db_modified_ids(db, 0x7FFF, since, &until, &table);
         std::vector<std::uint32_t> ids;
@@ -350,7 +350,7 @@ TEST_F(StandIn, EveryCodeHasATextAndNoneIsMarkedShown) {
     make_notes_db(dir.file("s.nsf"), {{4, 1, 1000, 1}, {8, 1, 1000, 0}}, 148, "reader");
     write_file(dir.file("text.nsf"), "not a database");
     DbHandle db = open("s.nsf");
-    DbHandle none = 0;
+    DbHandle none{};
     char path[256];
     std::uint16_t version = 0;
     NoteOriginRecord origin;
@@ -361,7 +361,7 @@ TEST_F(StandIn, EveryCodeHasATextAndNoneIsMarkedShown) {
         nn_db_open("text.nsf", &none),
         nn_db_open("Nowhere!!x.nsf", &none),
         nn_build_db_path(0, "", std::string(256, 'n').c_str(), path),
-        nn_db_version(99, &version),
+        nn_db_version(DbHandle{99}, &version),
         nn_note_info(db, 99, &origin, &modified, &note_class),
         nn_note_delete(db, 4, 0x0200),
         nn_note_delete(db, 4, 0x0001),
@@ -387,25 +387,25 @@ TEST_F(StandIn, AnInjectedZeroStatusDoesNothingElse) {
     char* argv[] = {prog, nullptr};
     ASSERT_EQ(nn_notes_init(1, argv), 0);
     unsetenv("NOTES_FAIL");
-    db = 0;
+    db = DbHandle{};
     ASSERT_EQ(nn_db_open(dir.file("z.nsf").c_str(), &db), 0);
-    EXPECT_EQ(db, 0u) << "a handle came back from an open that did not happen";
+    EXPECT_EQ(db, DbHandle{}) << "a handle came back from an open that did not happen";
     NotesTime since;
     nn_time_constant(2, &since);
-    IdTableHandle table = 0xABCD;
+    IdTableHandle table{0xABCD};
     NotesTime until{{7, 7}};
-    EXPECT_EQ(nn_db_modified_ids(1, 0x7FFF, since, &until, &table), 0);
-    EXPECT_EQ(table, 0xABCDu);
+    EXPECT_EQ(nn_db_modified_ids(DbHandle{1}, 0x7FFF, since, &until, &table), 0);
+    EXPECT_EQ(table, IdTableHandle{0xABCD});
     EXPECT_EQ(until.words[0], 7u);
     NoteOriginRecord origin;
     std::memset(&origin, 0x5A, sizeof origin);
     NotesTime modified{{9, 9}};
     NoteClass note_class = 0x5A5A;
-    EXPECT_EQ(nn_note_info(1, 4, &origin, &modified, &note_class), 0);
+    EXPECT_EQ(nn_note_info(DbHandle{1}, 4, &origin, &modified, &note_class), 0);
     EXPECT_EQ(modified.words[1], 9u);
     EXPECT_EQ(note_class, 0x5A5A);
     EXPECT_EQ(origin.words[0], 0x5A5A5A5Au);
-    EXPECT_EQ(nn_note_delete(1, 4, 0x0200), 0);
+    EXPECT_EQ(nn_note_delete(DbHandle{1}, 4, 0x0200), 0);
     EXPECT_EQ(read_notes(dir.file("z.nsf")).size(), 1u);
 }
 
@@ -476,11 +476,11 @@ TEST_F(StandIn, AllocationFailuresGiveAStatusNeverAnException) {
     const NotesTime since = at("2023-01-01T00:00:00Z");
     for (long n = 1;; ++n) {
         SCOPED_TRACE(n);
-        DbHandle db = 0;
+        DbHandle db{};
         NotesStatus opened = 0xFFFF;
         g_fail_allocation = n;
         EXPECT_NO_THROW(opened = nn_db_open(file.c_str(), &db));
-        IdTableHandle table = 0;
+        IdTableHandle table{};
         NotesTime until;
         NotesStatus queried = 0xFFFF;
         if (opened == 0) {
@@ -515,8 +515,8 @@ TEST_F(StandIn, InjectedFaultsHitTheNthCallOnly) {
     EXPECT_EQ(nn_build_db_path(0, "", "a", path), 0x1F);
     EXPECT_EQ(nn_build_db_path(0, "", "a", path), 0);
     std::uint16_t version;
-    EXPECT_EQ(nn_db_version(0, &version), 7);
-    EXPECT_EQ(nn_db_version(0, &version), 7);
+    EXPECT_EQ(nn_db_version(DbHandle{}, &version), 7);
+    EXPECT_EQ(nn_db_version(DbHandle{}, &version), 7);
     unsetenv("NOTES_FAIL");
 }
 

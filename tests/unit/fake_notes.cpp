@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "notes/notes_api.h"
-#include "survey/console_ctrl.h"
+#include "survey/interrupt.h"
 
 namespace {
 
@@ -35,8 +35,8 @@ void copy_out(const std::string& text, char* buffer, int max) {
     buffer[n] = '\0';
 }
 
-constexpr IdTableHandle TABLE = 77;
-constexpr DbHandle DB = 5;
+constexpr IdTableHandle TABLE{77};
+constexpr DbHandle DB{5};
 
 NotesStatus f_init(int, char**) {
     ++g_script.init_calls;
@@ -220,31 +220,31 @@ NotesStatus f_time_to_text(const void*, const void*, const NotesTime* t, char* b
 }
 
 const NotesLibrary fake_library = {
-    NOTES_LIBRARY_VERSION,
-    f_init,
-    f_setup_args,
-    f_program_begin,
-    f_program_end,
-    f_term,
-    f_init_error_text,
-    f_program_error_text,
-    f_status_text,
-    f_build_db_path,
-    f_db_open,
-    f_db_close,
-    f_db_version,
-    f_db_modified_ids,
-    f_idtable_count,
-    f_idtable_next,
-    f_idtable_free,
-    f_note_info,
-    f_note_delete,
-    f_time_now,
-    f_time_constant,
-    f_time_normalize,
-    f_time_adjust,
-    f_time_day_number,
-    f_time_to_text,
+    .version = NOTES_LIBRARY_VERSION,
+    .notes_init = f_init,
+    .notes_setup_args = f_setup_args,
+    .notes_program_begin = f_program_begin,
+    .notes_program_end = f_program_end,
+    .notes_term = f_term,
+    .init_error_text = f_init_error_text,
+    .program_error_text = f_program_error_text,
+    .status_text = f_status_text,
+    .build_db_path = f_build_db_path,
+    .db_open = f_db_open,
+    .db_close = f_db_close,
+    .db_version = f_db_version,
+    .db_modified_ids = f_db_modified_ids,
+    .idtable_count = f_idtable_count,
+    .idtable_next = f_idtable_next,
+    .idtable_free = f_idtable_free,
+    .note_info = f_note_info,
+    .note_delete = f_note_delete,
+    .time_now = f_time_now,
+    .time_constant = f_time_constant,
+    .time_normalize = f_time_normalize,
+    .time_adjust = f_time_adjust,
+    .time_day_number = f_time_day_number,
+    .time_to_text = f_time_to_text,
 };
 
 } // namespace

@@ -5,7 +5,7 @@
 #include <future>
 
 #include "app/exit_status.h"
-#include "survey/console_ctrl.h"
+#include "survey/interrupt.h"
 #include "tests/support/capture_output.h"
 #include "tests/unit/fake_notes.h"
 #include "tests/unit/run_tool.h"

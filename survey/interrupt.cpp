@@ -1,4 +1,4 @@
-#include "survey/console_ctrl.h"
+#include "survey/interrupt.h"
 
 #include <condition_variable>
 #include <mutex>

@@ -1,4 +1,6 @@
-// Early stop on a console interrupt.
+// The tool's own answer to a console interrupt: the handler it installs
+// through platform/console_control.h (the mechanism), the stop flag the walk
+// reads, and the run's end that the handler of a closing console waits for.
 #pragma once
 
 #include <atomic>
