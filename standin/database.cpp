@@ -40,8 +40,13 @@
 #include <thread>
 #include <vector>
 
-#include "standin/internal.h"
+#include "standin/faults.h"
 #include "standin/nnotes.h"
+#include "standin/registry.h"
+#include "standin/settings.h"
+#include "standin/status.h"
+#include "standin/text.h"
+#include "standin/time.h"
 
 namespace nn {
 
@@ -279,31 +284,6 @@ std::uint32_t store(std::vector<std::unique_ptr<T>>& registry, std::unique_ptr<T
     }
     registry.back() = std::move(item);
     return static_cast<std::uint32_t>(registry.size());
-}
-
-NotesStatus from_sqlite(int rc) {
-    switch (rc & 0xFF) {
-    case SQLITE_OK:
-    case SQLITE_DONE:
-    case SQLITE_ROW:
-        return ST_OK;
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-        return ST_DB_BUSY;
-    case SQLITE_READONLY:
-    case SQLITE_PERM:
-        return ST_DB_READ_ONLY;
-    case SQLITE_NOMEM:
-        return ST_NO_MEMORY;
-    case SQLITE_NOTADB:
-        return ST_NOT_A_DATABASE;
-    case SQLITE_CORRUPT:
-        return ST_DB_CORRUPT;
-    case SQLITE_CANTOPEN:
-        return ST_FILE_NOT_FOUND;
-    default:
-        return ST_DB_ERROR;
-    }
 }
 
 int exec(sqlite3* conn, const char* sql) {
