@@ -24,14 +24,11 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <bit>
 #include <chrono>
-#include <compare>
 #include <condition_variable>
 #include <cstddef>
 #include <cstring>
 #include <filesystem>
-#include <iterator>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -41,6 +38,7 @@
 #include <vector>
 
 #include "standin/faults.h"
+#include "standin/id_table.h"
 #include "standin/nnotes.h"
 #include "standin/registry.h"
 #include "standin/settings.h"
@@ -110,148 +108,6 @@ struct Database {
     std::condition_variable wake; // a read transaction began, or the watchdog must stop
     std::thread watchdog;         // started with the first read transaction
     bool stopping = false;
-};
-
-// IDs are stored in fixed chunks: no reallocation, no doubling slack.
-constexpr int CHUNK_SHIFT = 16;
-constexpr std::size_t CHUNK_IDS = std::size_t{1} << CHUNK_SHIFT;
-
-// A position in a chunked table of IDs, random-access so that std::sort can
-// order the table in place, with no second copy of it.
-struct IdPosition {
-    using iterator_category = std::random_access_iterator_tag;
-    using value_type = std::uint32_t;
-    using difference_type = std::ptrdiff_t;
-    using pointer = std::uint32_t*;
-    using reference = std::uint32_t&;
-
-    std::unique_ptr<std::uint32_t[]>* chunks = nullptr;
-    difference_type at = 0;
-
-    reference operator*() const { return chunks[at >> CHUNK_SHIFT][at & (CHUNK_IDS - 1)]; }
-    reference operator[](difference_type n) const { return *(*this + n); }
-    IdPosition& operator++() { return *this += 1; }
-    IdPosition& operator--() { return *this -= 1; }
-    IdPosition operator++(int) {
-        IdPosition before = *this;
-        ++at;
-        return before;
-    }
-    IdPosition operator--(int) {
-        IdPosition before = *this;
-        --at;
-        return before;
-    }
-    IdPosition& operator+=(difference_type n) {
-        at += n;
-        return *this;
-    }
-    IdPosition& operator-=(difference_type n) {
-        at -= n;
-        return *this;
-    }
-    friend IdPosition operator+(IdPosition p, difference_type n) { return p += n; }
-    friend IdPosition operator+(difference_type n, IdPosition p) { return p += n; }
-    friend IdPosition operator-(IdPosition p, difference_type n) { return p -= n; }
-    friend difference_type operator-(const IdPosition& a, const IdPosition& b) {
-        return a.at - b.at;
-    }
-    friend bool operator==(const IdPosition& a, const IdPosition& b) { return a.at == b.at; }
-    friend auto operator<=>(const IdPosition& a, const IdPosition& b) { return a.at <=> b.at; }
-};
-
-struct IdTable {
-    std::vector<std::unique_ptr<std::uint32_t[]>> chunks;
-    std::uint32_t count = 0;
-    std::uint32_t cursor = 0;
-    std::uint32_t last = 0;
-    bool sorted = true;
-
-    // False when memory runs out.
-    bool add(std::uint32_t id) {
-        if (count % CHUNK_IDS == 0) {
-            std::unique_ptr<std::uint32_t[]> chunk(new (std::nothrow) std::uint32_t[CHUNK_IDS]);
-            if (!chunk) {
-                return false;
-            }
-            try {
-                chunks.push_back(std::move(chunk));
-            } catch (const std::bad_alloc&) {
-                return false;
-            }
-        }
-        if (count != 0 && (id & ~STUB_FLAG) < (last & ~STUB_FLAG)) {
-            sorted = false;
-        }
-        chunks[count / CHUNK_IDS][count % CHUNK_IDS] = id;
-        last = id;
-        ++count;
-        return true;
-    }
-
-    // Puts the IDs in ascending order, if they came in any other. A radix
-    // sort from the leading bits down, in place: each pass spreads a range
-    // over 256 buckets by the next eight bits, and buckets grown small are
-    // finished by comparison.
-    void sort() {
-        if (sorted || count < 2) {
-            return;
-        }
-        std::uint32_t low = UINT32_MAX, high = 0;
-        for (std::uint32_t i = 0; i < count; ++i) {
-            const std::uint32_t id = at(i) & ~STUB_FLAG;
-            low = std::min(low, id);
-            high = std::max(high, id);
-        }
-        const int width = std::bit_width(high - low);
-        spread(0, count, low, width > 8 ? width - 8 : 0);
-        sorted = true;
-    }
-
-    // One radix pass over [begin, end) on the eight bits of (id - low) above
-    // shift, then the same on each bucket.
-    void spread(std::uint32_t begin, std::uint32_t end, std::uint32_t low, int shift) {
-        auto digit = [low, shift](std::uint32_t id) {
-            return (((id & ~STUB_FLAG) - low) >> shift) & 0xFF;
-        };
-        std::uint32_t next[257] = {};
-        for (std::uint32_t i = begin; i < end; ++i) {
-            ++next[digit(at(i)) + 1];
-        }
-        next[0] = begin;
-        std::uint32_t limit[256];
-        for (int b = 0; b < 256; ++b) {
-            next[b + 1] += next[b];
-            limit[b] = next[b + 1];
-        }
-        // Each ID is carried to the next free place of its bucket, and the one
-        // found there carried on in turn, until the bucket is full.
-        for (int b = 0; b < 256; ++b) {
-            while (next[b] < limit[b]) {
-                std::uint32_t id = at(next[b]);
-                for (std::uint32_t home = digit(id); home != static_cast<std::uint32_t>(b);
-                     home = digit(id)) {
-                    std::swap(id, at(next[home]++));
-                }
-                at(next[b]++) = id;
-            }
-        }
-        std::uint32_t from = begin;
-        for (int b = 0; b < 256; ++b) {
-            const std::uint32_t to = limit[b];
-            if (to - from > 64 && shift > 0) {
-                spread(from, to, low, shift > 8 ? shift - 8 : 0);
-            } else if (to - from > 1) {
-                IdPosition first{chunks.data(), 0};
-                std::sort(first + from, first + to, [](std::uint32_t x, std::uint32_t y) {
-                    return (x & ~STUB_FLAG) < (y & ~STUB_FLAG);
-                });
-            }
-            from = to;
-        }
-    }
-
-    std::uint32_t& at(std::uint32_t i) { return chunks[i >> CHUNK_SHIFT][i & (CHUNK_IDS - 1)]; }
 };
 
 // Handle = index + 1. The databases are never destroyed at the end of the
@@ -844,15 +700,7 @@ int nn_idtable_next(IdTableHandle handle, int first, std::uint32_t* id_out) {
     if (table == nullptr || id_out == nullptr) {
         return 0;
     }
-    if (first != 0) {
-        table->cursor = 0;
-    }
-    if (table->cursor >= table->count) {
-        return 0;
-    }
-    std::uint32_t at = table->cursor++;
-    *id_out = table->chunks[at / CHUNK_IDS][at % CHUNK_IDS];
-    return 1;
+    return table->next(first != 0, id_out) ? 1 : 0;
 }
 
 NotesStatus nn_idtable_free(IdTableHandle handle) {
