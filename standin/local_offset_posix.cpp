@@ -1,6 +1,6 @@
 #include <ctime>
 
-#include "standin/internal.h"
+#include "standin/time.h"
 
 namespace nn {
 

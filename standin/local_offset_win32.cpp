@@ -4,7 +4,7 @@
 // three-letter name, American daylight-saving dates, the rest ignored.)
 #include <windows.h>
 
-#include "standin/internal.h"
+#include "standin/time.h"
 
 namespace nn {
 

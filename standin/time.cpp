@@ -3,8 +3,12 @@
 #include <chrono>
 #include <cstdio>
 
-#include "standin/internal.h"
+#include "standin/faults.h"
 #include "standin/nnotes.h"
+#include "standin/settings.h"
+#include "standin/status.h"
+#include "standin/text.h"
+#include "standin/time.h"
 
 namespace nn {
 

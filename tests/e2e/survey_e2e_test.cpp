@@ -387,9 +387,11 @@ TEST_F(Survey, InjectedZeroStatusReplacesTheOperation) {
 }
 
 // A delay is waited out in full, however short: 2,001 calls slowed by 400
-// microseconds each add at least 0.8 s to the quickest of two runs without
-// them. (Windows sleeps in whole milliseconds, so a plain sleep of 400
-// microseconds is hardly one.)
+// microseconds each add 0.8 s to a run. The test asks for half of that over
+// the quickest of two runs without them, so that the noise of one start-up
+// on a busy machine cannot fail it, while a delay that is not slept at all
+// (Windows sleeps in whole milliseconds, so a plain sleep of 400
+// microseconds is hardly one) adds nothing.
 TEST_F(Survey, DelaysShorterThanAMillisecondAreWaitedInFull) {
     std::vector<NoteRow> rows;
     for (int i = 1; i <= 2000; ++i) {
@@ -404,7 +406,7 @@ TEST_F(Survey, DelaysShorterThanAMillisecondAreWaitedInFull) {
     const auto plain = std::min(timed(), timed());
     env["NOTES_DELAY"] = "idtable_next=400";
     const auto slowed = timed();
-    EXPECT_GE(slowed - plain, std::chrono::microseconds(2001 * 400));
+    EXPECT_GE(slowed - plain, std::chrono::microseconds(2001 * 400 / 2));
 }
 
 } // namespace
