@@ -51,7 +51,7 @@ DayWindow make_window(const NotesTime& start, const NotesTime& end) {
 // A stub matches when its deletion day lies within the window, whole days
 // compared. With neither bound every stub matches.
 bool stub_in_window(const DayWindow& window, const NotesTime& deleted) {
-    if (!window.has_start && !window.has_end) {
+    if (!window.bounded()) {
         return true;
     }
     std::int64_t day = time_day_number(&deleted);
@@ -102,24 +102,24 @@ NotesStatus compute_window(NotesTime* start, NotesTime* end) {
     time_now(&now);
     *start = now;
     *end = now;
-    NotesStatus start_status = 0;
+    NotesStatus status = 0;
     if (settings.start_days < 0) {
         time_constant(TIME_CONSTANT_WILDCARD, start);
     } else {
-        start_status = time_normalize(&now, 0, start);
-        if (start_status == 0) {
-            start_status = time_adjust(start, 0, 0, 0, -settings.start_days, 0, 0);
+        status = time_normalize(&now, 0, start);
+        if (status == 0) {
+            status = time_adjust(start, 0, 0, 0, -settings.start_days, 0, 0);
         }
     }
     NotesStatus end_status = time_normalize(&now, 0, end);
-    if (settings.end_days >= 0) {
-        if (end_status == 0) {
-            end_status = time_adjust(end, 0, 0, 0, -settings.end_days, 0, 0);
-        }
-    } else {
-        end_status = 0; // the end is not used without an end bound
+    if (end_status == 0 && settings.end_days >= 0) {
+        end_status = time_adjust(end, 0, 0, 0, -settings.end_days, 0, 0);
     }
-    return start_status != 0 ? start_status : end_status;
+    // The end is used only with an end bound.
+    if (status == 0 && settings.end_days >= 0) {
+        status = end_status;
+    }
+    return status;
 }
 
 } // namespace
@@ -149,14 +149,9 @@ NotesStatus scan_stubs(DbHandle db, NotesTime start, NotesTime end, std::int32_t
     // With a start bound, only notes modified since the day before the
     // window's start can be in it. Should that day not be computed, the query
     // takes every note: slower, never narrower than the window.
-    NotesTime since{};
-    if (run_settings.start_days > 0) {
-        since = start;
-        if (time_adjust(&since, 0, 0, 0, -1, 0, 0) == 0) {
-            since.words[0] = WHOLE_DAY;
-        } else {
-            time_constant(TIME_CONSTANT_WILDCARD, &since);
-        }
+    NotesTime since = start;
+    if (run_settings.start_days > 0 && time_adjust(&since, 0, 0, 0, -1, 0, 0) == 0) {
+        since.words[0] = WHOLE_DAY;
     } else {
         time_constant(TIME_CONSTANT_WILDCARD, &since);
     }
@@ -187,6 +182,7 @@ NotesStatus scan_stubs(DbHandle db, NotesTime start, NotesTime end, std::int32_t
     std::uint32_t processed = 0;
     std::uint32_t id = 0;
     for (int first = 1; idtable_next(table, first, &id); first = 0) {
+        bool wrote = false; // whether this ID printed anything, whose write may have failed
         if ((id & STUB_FLAG) != 0) {
             const NoteId note_id = id & ~STUB_FLAG;
             NotesStatus info_status = 0;
@@ -197,7 +193,6 @@ NotesStatus scan_stubs(DbHandle db, NotesTime start, NotesTime end, std::int32_t
             if (fetch_info) {
                 NoteOriginRecord origin;
                 info_status = note_info(db, note_id, &origin, &modified, &note_class);
-                deleted = modified;
                 time_status = time_normalize(&modified, 0, &deleted);
             }
             if (window.bounded() && (info_status != STATUS_NOTE_DELETED || time_status != 0)) {
@@ -207,6 +202,7 @@ NotesStatus scan_stubs(DbHandle db, NotesTime start, NotesTime end, std::int32_t
             } else if (stub_in_window(window, deleted)) {
                 // Match point.
                 ++*count;
+                wrote = listing || removing;
                 if (listing) {
                     print_stub_line(note_id, info_status, modified, note_class);
                 }
@@ -228,13 +224,15 @@ NotesStatus scan_stubs(DbHandle db, NotesTime start, NotesTime end, std::int32_t
         if (processed % pace.interval == 0) {
             SetConsoleCtrlHandler(console_ctrl_handler, TRUE);
             if (run_settings.show_progress != 0) {
+                wrote = true;
                 out_printf_flush("%u of %u records searched, %d stubs found so far\n", processed,
                                  total, *count);
             }
         }
         // A failed write stops the walk as an interrupt does: what it did
-        // could no longer be reported.
-        if (stop_requested.load(std::memory_order_relaxed) != 0 || out_failed()) {
+        // could no longer be reported. (Only an ID that wrote can have seen
+        // one; an interrupt line that failed comes with the stop itself.)
+        if (stop_requested.load(std::memory_order_relaxed) != 0 || (wrote && out_failed())) {
             break;
         }
     }
